@@ -120,3 +120,14 @@ std::string FormatDate(const CalendarDate& date, std::string_view pattern, const
 }
 
 }  // namespace kelvaro
+
+#include <ctime>
+
+namespace kelvaro {
+CalendarDate Today() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  return {double(tm.tm_mday), double(tm.tm_mon + 1), double(tm.tm_year + 1900)};
+}
+}  // namespace kelvaro

@@ -64,3 +64,8 @@ std::string FormatDate(const CalendarDate& date, std::string_view pattern,
                        const DateLocale& locale = DefaultDateLocale());
 
 }  // namespace kelvaro
+
+namespace kelvaro {
+// Today's date on the local clock.
+CalendarDate Today();
+}  // namespace kelvaro
