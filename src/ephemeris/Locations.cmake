@@ -10,4 +10,4 @@ add_custom_command(OUTPUT ${locations_cpp}
   COMMENT "Embedding the location blocks")
 kelvaro_library(kelvaro_locations
   SOURCES LocationBlock.cpp LocationData.cpp PositionFinder.cpp ${locations_cpp}
-  DEPS kelvaro_notify ZLIB::ZLIB)
+  DEPS kelvaro_ephemeris kelvaro_notify ZLIB::ZLIB)

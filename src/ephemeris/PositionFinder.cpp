@@ -2,32 +2,15 @@
 
 #include <cmath>
 
+#include "ephemeris/Format.h"
+#include "ephemeris/SunEphem.h"
 #include "platform/notify.h"
 
 namespace kelvaro {
 namespace {
 
-// Local stand-in until the ephemeris' DecimalToDms is available (same rule: bias, truncation).
-struct Dms {
-  double Degrees = 0, Minutes = 0, Seconds = 0;
-  int Sign = 1;
-};
-Dms DecimalToDms(double x) {
-  Dms r;
-  r.Sign = x >= 0 ? 1 : -1;
-  const double a = std::fabs(x) + 0.00000139;
-  r.Degrees = std::trunc(a);
-  const double b = (a - r.Degrees) * 60;
-  r.Minutes = std::trunc(b);
-  r.Seconds = std::trunc((b - r.Minutes) * 6000 / 100);
-  return r;
-}
-
 std::string whole(double v) { return std::to_string(static_cast<long long>(v)); }
-std::string pad2(double v) {
-  std::string s = whole(v);
-  return s.size() < 2 ? std::string(2 - s.size(), '0') + s : s;
-}
+std::string pad2(double v) { return Pad2(static_cast<long long>(v)); }
 
 std::string angleLabel(const char* caption, double value, const char* positive, const char* negative) {
   const auto d = DecimalToDms(value);
@@ -72,24 +55,6 @@ void PositionFinder::ChooseLocation(std::size_t index) {
   if (index >= locations_.size()) return;
   const LocationEntry& l = locations_[index];
   result_ = {l.Longitude, l.Latitude, l.TimeZone};
-}
-
-PositionInputs PositionInputsFromFinder(const FinderResult& result) {
-  PositionInputs in;
-  const auto lon = DecimalToDms(result.FoundLongitude);
-  in.LongitudeDegrees = static_cast<int>(lon.Degrees);
-  in.LongitudeMinutes = static_cast<int>(lon.Minutes);
-  in.LongitudeSeconds = static_cast<int>(lon.Seconds);
-  in.West = lon.Sign == -1;
-  const auto lat = DecimalToDms(result.FoundLatitude);
-  in.LatitudeDegrees = static_cast<int>(lat.Degrees);
-  in.LatitudeMinutes = static_cast<int>(lat.Minutes);
-  in.LatitudeSeconds = static_cast<int>(lat.Seconds);
-  in.South = lat.Sign == -1;
-  const auto zone = DecimalToDms(result.FoundTimeZone);
-  in.ZoneHours = static_cast<int>(zone.Sign == -1 ? -zone.Degrees : zone.Degrees);
-  in.ZoneMinutes = static_cast<int>(zone.Minutes);
-  return in;
 }
 
 }  // namespace kelvaro

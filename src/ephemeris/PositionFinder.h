@@ -52,15 +52,4 @@ class PositionFinder {
   FinderResult result_;
 };
 
-// The settings dialog's raw site inputs as the finder's result sets them: each value through
-// DecimalToDms; hemisphere from its sign; zone hours negated west of Greenwich.
-struct PositionInputs {
-  int LongitudeDegrees = 0, LongitudeMinutes = 0, LongitudeSeconds = 0;
-  bool West = false;
-  int LatitudeDegrees = 0, LatitudeMinutes = 0, LatitudeSeconds = 0;
-  bool South = false;
-  int ZoneHours = 0, ZoneMinutes = 0;
-};
-PositionInputs PositionInputsFromFinder(const FinderResult& result);
-
 }  // namespace kelvaro

@@ -1,6 +1,6 @@
 kelvaro_test(test_locations
   SOURCES test_location_block.cpp test_position_finder.cpp test_gazetteer.cpp
-  DEPS kelvaro_locations)
+  DEPS kelvaro_locations kelvaro_shadow_core)
 if(TARGET kelvaro-cli)
   kelvaro_test(test_places_cli SOURCES test_places_cli.cpp)
   add_dependencies(test_places_cli kelvaro-cli)

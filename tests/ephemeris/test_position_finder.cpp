@@ -6,6 +6,7 @@
 #include "ephemeris/LocationBlock.h"
 #include "ephemeris/PositionFinder.h"
 #include "platform/notify.h"
+#include "shadow/SiteTime.h"
 
 using namespace kelvaro;
 
@@ -33,10 +34,6 @@ FakeSource twoCountries() {
   s.blocks["CA"] = writeLocationBlock(canada, kLocationNameOffset);
   return s;
 }
-
-// How the settings dialog reads its inputs back: degrees + minutes/60 + seconds/3600, with the
-// zone's sign taken from the hours alone.
-double back(int d, int m, int s, bool negative) { return (d + m / 60.0 + s / 3600.0) * (negative ? -1 : 1); }
 
 }  // namespace
 
@@ -120,28 +117,30 @@ TEST(PositionFinder, MissingBlocksStayQuietDamagedBlocksAreReported) {
 }
 
 TEST(PositionFinder, ResultRoundTripsThroughTheSettingsInputs) {
+  // Finder result -> the settings dialog's inputs -> the site the analyses read.
   struct Case { double lon, lat, zone; };
   for (Case c : {Case{72.88261, 19.07283, 5.5}, Case{-52.70931, 47.56494, -3.5}, Case{138.59863, -34.92866, 9.5},
                  Case{85.3206, 27.70169, 5.75}, Case{-0.12574, 51.50853, 0}, Case{-139.5, -8.9, -9.5},
                  Case{180, 0, 12.75}, Case{0, -0.0001, -11}}) {
-    FinderResult r{c.lon, c.lat, c.zone};
-    PositionInputs in = PositionInputsFromFinder(r);
-    EXPECT_NEAR(back(in.LongitudeDegrees, in.LongitudeMinutes, in.LongitudeSeconds, in.West), c.lon, 1 / 3600.0);
-    EXPECT_NEAR(back(in.LatitudeDegrees, in.LatitudeMinutes, in.LatitudeSeconds, in.South), c.lat, 1 / 3600.0);
-    EXPECT_DOUBLE_EQ(back(std::abs(in.ZoneHours), in.ZoneMinutes, 0, in.ZoneHours < 0), c.zone);
-    EXPECT_EQ(in.West, c.lon < 0);
-    EXPECT_EQ(in.South, c.lat < 0);
+    SiteInputs in;
+    ApplyFoundPosition(c.lon, c.lat, c.zone, in);
+    SiteTime site;
+    ReadSiteInputs(in, site);
+    // Seconds are truncated, so the site lies up to one second nearer the equator / meridian.
+    EXPECT_NEAR(site.longitude(), c.lon, 1 / 3600.0) << c.lon;
+    EXPECT_NEAR(site.latitude(), c.lat, 1 / 3600.0) << c.lat;
+    EXPECT_DOUBLE_EQ(site.zone(), c.zone);
   }
-  auto mumbai = PositionInputsFromFinder({72.88261, 19.07283, 5.5});
-  EXPECT_EQ(mumbai.LatitudeDegrees, 19);
-  EXPECT_EQ(mumbai.LatitudeMinutes, 4);
-  EXPECT_EQ(mumbai.LongitudeDegrees, 72);
-  EXPECT_EQ(mumbai.LongitudeMinutes, 52);
-  EXPECT_FALSE(mumbai.West);
-  EXPECT_EQ(mumbai.ZoneHours, 5);
-  EXPECT_EQ(mumbai.ZoneMinutes, 30);
-  auto stJohns = PositionInputsFromFinder({-52.70931, 47.56494, -3.5});
+  SiteInputs mumbai;
+  ApplyFoundPosition(72.88261, 19.07283, 5.5, mumbai);
+  SiteTime site;
+  ReadSiteInputs(mumbai, site);
+  EXPECT_EQ(site.LatitudeText, "19:04:22 N");
+  EXPECT_EQ(site.LongitudeText, "72:52:57 E");
+  EXPECT_EQ(site.TimeZoneText, "5:30");
+  SiteInputs stJohns;
+  ApplyFoundPosition(-52.70931, 47.56494, -3.5, stJohns);
   EXPECT_EQ(stJohns.ZoneHours, -3);
   EXPECT_EQ(stJohns.ZoneMinutes, 30);
-  EXPECT_TRUE(stJohns.West);
+  EXPECT_FALSE(stJohns.East);
 }
