@@ -55,9 +55,10 @@ ProfileHour MakeProfileHour(double time, double azimuth, double altitude, double
   h.Altitude = altitude;
   h.ShadowLength = ShadowLengthOf(height, altitude);
   h.ShadowBearing = ShadowBearingOf(azimuth);
-  h.ShadowX = std::sin(h.ShadowBearing * kDegToRad) * h.ShadowLength;
-  h.ShadowY = std::cos(h.ShadowBearing * kDegToRad) * h.ShadowLength;
-  h.ProfileWidth = altitude >= 0 ? std::sin((orientation - h.ShadowBearing) * kDegToRad) * h.ShadowLength : 0;
+  // + 0.0: no negative zeros in the hours without shadow.
+  h.ShadowX = std::sin(h.ShadowBearing * kDegToRad) * h.ShadowLength + 0.0;
+  h.ShadowY = std::cos(h.ShadowBearing * kDegToRad) * h.ShadowLength + 0.0;
+  h.ProfileWidth = altitude >= 0 ? std::sin((orientation - h.ShadowBearing) * kDegToRad) * h.ShadowLength + 0.0 : 0;
   h.ProfileWidthCopy = h.ProfileWidth;
   h.ProfileAngle = std::fabs(h.ProfileWidth) > 0 ? std::atan(height / h.ProfileWidth) / kDegToRad : 0;
   return h;

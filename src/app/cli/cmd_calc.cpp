@@ -1,0 +1,39 @@
+#include "app/cli/command.h"
+#include "app/cli/json.h"
+#include "app/cli/support_site.h"
+#include "reports/SCalcCore.h"
+
+namespace kelvaro::cli {
+namespace {
+
+int run(const std::vector<std::string>& argv, Io& io) {
+  auto specs = siteOptions();
+  specs.insert(specs.end(), {{"--time"}, {"--json", false}, {"--output"}});
+  Args args = parseArgs(argv, specs);
+  if (!args.positional.empty()) throw UsageError("unexpected argument " + args.positional.front());
+  SiteTime site = readSite(args);
+  ClockTime t = parseClockTime(args, "--time", false);
+  SolarCalculatorPage page = ComputeSolarCalculator(site, t.Hours, t.Minutes);
+  std::string text;
+  if (args.flag("--json")) {
+    JsonWriter w;
+    w.beginObject().key("labels").beginObject();
+    for (const auto& l : page.Labels) w.field(l.Caption, l.Value);
+    w.endObject().endObject();
+    text = w.str();
+  } else {
+    for (const auto& l : page.Labels) text += l.Caption + " " + l.Value + "\n";
+    text += std::string(kCalculatorNote) + "\n";
+  }
+  emit(args, io, text);
+  return kOk;
+}
+
+}  // namespace
+KELVARO_CLI_COMMAND("calc", "the solar calculator for a site, date and local civil time",
+                    "kelvaro-cli calc [--lat 52:00:00N] [--lon 0:07:00W] [--zone -5:30] [--dst 1]\n"
+                    "                 [--date 2024-06-21] --time H:MM [--json] [--output FILE]\n"
+                    "  prints the calculator window's captions and values; --json gives\n"
+                    "  {\"labels\": {caption: text}}",
+                    run);
+}  // namespace kelvaro::cli

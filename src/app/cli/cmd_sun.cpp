@@ -1,0 +1,50 @@
+#include "app/cli/command.h"
+#include "app/cli/json.h"
+#include "app/cli/support_site.h"
+
+namespace kelvaro::cli {
+namespace {
+
+int run(const std::vector<std::string>& argv, Io& io) {
+  auto specs = siteOptions();
+  specs.insert(specs.end(), {{"--time"}, {"--json", false}, {"--output"}});
+  Args args = parseArgs(argv, specs);
+  if (!args.positional.empty()) throw UsageError("unexpected argument " + args.positional.front());
+  SiteTime site = readSite(args);
+  ClockTime t = parseClockTime(args, "--time", true);
+  SunPosition p = ComputeSunPosition(site.Date, site.dst(), t.decimal(), site.zone(), site.latitude(),
+                                     site.longitude());
+  const std::pair<const char*, double> fields[] = {
+      {"GeometricLongitude", p.GeometricLongitude},
+      {"Distance", p.Distance},
+      {"GeometricRightAscension", p.GeometricRightAscension},
+      {"GeometricDeclination", p.GeometricDeclination},
+      {"ApparentLongitude", p.ApparentLongitude},
+      {"RightAscension", p.RightAscension},
+      {"Declination", p.Declination},
+      {"HourAngle", p.HourAngle},
+      {"Azimuth", p.Azimuth},
+      {"Altitude", p.Altitude},
+      {"LocalTime", p.LocalTime},
+  };
+  std::string text;
+  if (args.flag("--json")) {
+    JsonWriter w;
+    w.beginObject();
+    for (const auto& [name, value] : fields) w.field(name, value);
+    w.endObject();
+    text = w.str();
+  } else {
+    for (const auto& [name, value] : fields) text += std::string(name) + ": " + numberText(value) + "\n";
+  }
+  emit(args, io, text);
+  return kOk;
+}
+
+}  // namespace
+KELVARO_CLI_COMMAND("sun", "the sun's position for a site, date and local civil time",
+                    "kelvaro-cli sun [--lat 52:00:00N] [--lon 0:07:00W] [--zone -5:30] [--dst 1]\n"
+                    "                [--date 2024-06-21] --time 12:00[:SS] [--json] [--output FILE]\n"
+                    "  prints the eleven values of the sun's position (degrees, hours, AU)",
+                    run);
+}  // namespace kelvaro::cli
