@@ -11,3 +11,8 @@ add_custom_command(OUTPUT ${locations_cpp}
 kelvaro_library(kelvaro_locations
   SOURCES LocationBlock.cpp LocationData.cpp PositionFinder.cpp ${locations_cpp}
   DEPS kelvaro_ephemeris kelvaro_notify ZLIB::ZLIB)
+
+# kelvaro_longlat: the "Position Finder" window over kelvaro_locations.
+kelvaro_library(kelvaro_longlat QT
+  SOURCES LongLat.cpp LongLat.h
+  DEPS kelvaro_locations kelvaro_platform Qt6::Widgets)
