@@ -16,7 +16,15 @@ double RoundHalfEven(double x) {
   return r;
 }
 
+namespace {
+// Beyond this the parts no longer fit a whole-number type.
+constexpr double kLargest = 1e15;
+
+int dateField(double v) { return std::isfinite(v) && std::fabs(v) < 1e9 ? static_cast<int>(v) : 0; }
+}  // namespace
+
 DmsParts RoundedDms(double x) {
+  if (!std::isfinite(x) || std::fabs(x) > kLargest) return {};
   DmsAngle a = DecimalToDms(x);
   DmsParts p;
   p.First = static_cast<long long>(RoundHalfEven(a.Degrees));
@@ -24,11 +32,6 @@ DmsParts RoundedDms(double x) {
   p.Seconds = static_cast<long long>(RoundHalfEven(a.Seconds));
   p.Negative = a.Sign == -1;
   return p;
-}
-
-namespace {
-// Beyond this the parts no longer fit a whole-number type.
-constexpr double kLargest = 1e15;
 }
 
 std::string FormatDms(double x, bool padFirst, bool withSign) {
@@ -54,9 +57,9 @@ const DateLocale& DefaultDateLocale() {
 
 int DayOfWeek(const CalendarDate& date) {
   // Proleptic Gregorian day count (Howard Hinnant's days_from_civil), 1970-01-01 a Thursday.
-  long long y = static_cast<long long>(date.Year);
-  long long m = static_cast<long long>(date.Month);
-  long long d = static_cast<long long>(date.Day);
+  long long y = dateField(date.Year);
+  long long m = dateField(date.Month);
+  long long d = dateField(date.Day);
   y -= m <= 2;
   long long era = (y >= 0 ? y : y - 399) / 400;
   long long yoe = y - era * 400;
@@ -69,9 +72,9 @@ int DayOfWeek(const CalendarDate& date) {
 
 std::string FormatDate(const CalendarDate& date, std::string_view pattern, const DateLocale& locale) {
   std::string out;
-  const int day = static_cast<int>(date.Day);
-  const int month = static_cast<int>(date.Month);
-  const int year = static_cast<int>(date.Year);
+  const int day = dateField(date.Day);
+  const int month = dateField(date.Month);
+  const int year = dateField(date.Year);
   const int mi = (month >= 1 && month <= 12) ? month - 1 : 0;
   size_t i = 0;
   auto run = [&](char c) {

@@ -19,6 +19,18 @@ bool allDigits(const std::string& s) {
   return true;
 }
 
+// A stored number as a whole input value within the input's range; anything that is not a
+// number (a damaged setting) gives the fallback.
+int inputValue(double v, int lo, int hi, int fallback) {
+  if (!std::isfinite(v)) return fallback;
+  v = RoundHalfEven(v);
+  if (v < lo) return lo;
+  if (v > hi) return hi;
+  return static_cast<int>(v);
+}
+
+DmsAngle storedDms(double v, double fallback) { return DecimalToDms(std::isfinite(v) ? v : fallback); }
+
 }  // namespace
 
 void ReadSiteInputs(const SiteInputs& in, SiteTime& site) {
@@ -50,24 +62,24 @@ void ReadSiteInputs(const SiteInputs& in, SiteTime& site) {
 
 void ShowSettings(const ShadowSettings& s, DialogInputs& in) {
   SiteInputs& site = in.Site;
-  DmsAngle lat = DecimalToDms(s.gLatitude);
-  site.LatDegrees = static_cast<int>(RoundHalfEven(lat.Degrees));
-  site.LatMinutes = static_cast<int>(RoundHalfEven(lat.Minutes));
-  site.LatSeconds = static_cast<int>(RoundHalfEven(lat.Seconds));
+  DmsAngle lat = storedDms(s.gLatitude, 52.0);
+  site.LatDegrees = inputValue(lat.Degrees, 0, 89, 52);
+  site.LatMinutes = inputValue(lat.Minutes, 0, 59, 0);
+  site.LatSeconds = inputValue(lat.Seconds, 0, 59, 0);
   site.South = lat.Sign == -1;
-  DmsAngle lon = DecimalToDms(s.gLongitude);
-  site.LonDegrees = static_cast<int>(RoundHalfEven(lon.Degrees));
-  site.LonMinutes = static_cast<int>(RoundHalfEven(lon.Minutes));
-  site.LonSeconds = static_cast<int>(RoundHalfEven(lon.Seconds));
+  DmsAngle lon = storedDms(s.gLongitude, 0.0);
+  site.LonDegrees = inputValue(lon.Degrees, 0, 180, 0);
+  site.LonMinutes = inputValue(lon.Minutes, 0, 59, 0);
+  site.LonSeconds = inputValue(lon.Seconds, 0, 59, 0);
   site.East = lon.Sign == -1;  // stored west-positive
-  DmsAngle zone = DecimalToDms(s.gTimeZone);
-  site.ZoneHours = static_cast<int>(RoundHalfEven(zone.Degrees)) * (zone.Sign == -1 ? -1 : 1);
-  site.ZoneMinutes = static_cast<int>(RoundHalfEven(zone.Minutes));
-  site.DaylightSaving = s.gDaylightSaving;
-  site.Orientation = s.cadOrient;
-  in.Threshold = s.cadThreshold;
-  in.HeightText = std::to_string(s.cadStrucHeight);
-  in.TextHeightText = std::to_string(s.cadTxtHeight);
+  DmsAngle zone = storedDms(s.gTimeZone, 0.0);
+  site.ZoneHours = inputValue(zone.Degrees, 0, 12, 0) * (zone.Sign == -1 ? -1 : 1);
+  site.ZoneMinutes = inputValue(zone.Minutes, 0, 45, 0);
+  site.DaylightSaving = inputValue(s.gDaylightSaving, 0, 6, 0);
+  site.Orientation = inputValue(s.cadOrient, 0, 359, 135);
+  in.Threshold = inputValue(s.cadThreshold, 1, 45, 10);
+  in.HeightText = std::to_string(inputValue(s.cadStrucHeight, 1, 999999, 2000));
+  in.TextHeightText = std::to_string(inputValue(s.cadTxtHeight, 1, 999999, 100));
   in.Inches = s.cadUnits;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "shadow/SiteTime.h"
 
 using namespace kelvaro;
@@ -174,4 +176,29 @@ TEST(PositionFinder, FoundPositionFillsInputs) {
   EXPECT_TRUE(in.South);
   EXPECT_EQ(in.ZoneHours, 9);
   EXPECT_EQ(in.ZoneMinutes, 30);
+}
+
+TEST(StoredSettings, DamagedValuesFallBackToInputRanges) {
+  ShadowSettings s;
+  s.gLatitude = std::numeric_limits<double>::quiet_NaN();
+  s.gLongitude = 1e308;
+  s.gTimeZone = -99.0;
+  s.gDaylightSaving = 200;
+  s.cadThreshold = 0;
+  s.cadOrient = -5;
+  s.cadStrucHeight = -10;
+  s.cadTxtHeight = 5000000;
+  DialogInputs in;
+  ShowSettings(s, in);
+  EXPECT_EQ(in.Site.LatDegrees, 52);
+  EXPECT_EQ(in.Site.LonDegrees, 180);
+  EXPECT_EQ(in.Site.ZoneHours, -12);
+  EXPECT_EQ(in.Site.DaylightSaving, 6);
+  EXPECT_EQ(in.Threshold, 1);
+  EXPECT_EQ(in.Site.Orientation, 0);
+  EXPECT_EQ(in.HeightText, "1");
+  EXPECT_EQ(in.TextHeightText, "999999");
+  SiteTime site;
+  ReadSiteInputs(in.Site, site);
+  EXPECT_EQ(site.LongitudeText.substr(0, 3), "180");
 }
