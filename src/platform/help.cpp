@@ -1,5 +1,6 @@
 #include "platform/help.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
@@ -65,6 +66,9 @@ QString topicUrl(int context) {
 
 void showTopic(int context) {
   QWidget* w = ensureWindow();
+  // Over a modal dialog the help window must belong to it, or the dialog blocks it.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != w && w->parentWidget() != modal) w->setParent(modal, Qt::Window);
   browserOf(w)->setSource(QUrl(topicUrl(context)));
   w->show();
   w->raise();
