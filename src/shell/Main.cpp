@@ -90,6 +90,8 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent) : QMainWindo
 }
 
 TMainForm::~TMainForm() {
+  // Children that outlive this point are freed with the frame: they must not call back.
+  for (QMdiSubWindow* w : mdi_->subWindowList()) w->disconnect(this);
   help::close();
   if (isMinimized()) settings_.winState = int(WinState::Minimised);
   else if (isMaximized()) settings_.winState = int(WinState::Maximised);
@@ -361,7 +363,13 @@ void TMainForm::buildToolBars() {
   cad->addSeparator();
   cad->addAction(action("HelpContents"));
 
-  QToolBar* nav = band(2, "Navigator", "NavigatorBar");
+  // Shadow and Navigator share the first row; the long CAD band gets a row of its own.
+  insertToolBarBreak(cad);
+  QToolBar* nav = new QToolBar("Navigator", this);
+  nav->setObjectName("NavigatorBar");
+  nav->setIconSize(QSize(20, 20));
+  insertToolBar(cad, nav);
+  bands_[2] = nav;
   for (const char* n : {"WindowPrevious", "WindowNext", "FileClose1"}) nav->addAction(action(n));
   nav->addSeparator();
   for (const char* n : {"WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1"}) nav->addAction(action(n));

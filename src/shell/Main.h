@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "shadow/shadow.h"
 #include "shell/MainSettings.h"
 
 class QAction;
@@ -19,8 +20,6 @@ class QToolButton;
 
 namespace kelvaro {
 
-class TfrmShadow;
-enum class ShadowMode : int;
 
 enum class CommandState { None, Drawing, Browse };
 

@@ -1,15 +1,51 @@
 // kelvaro: the desktop program.
 #include <QApplication>
-#include <QMainWindow>
+
+#include <exception>
 
 #include "app/version.h"
+#include "platform/message_boxes.h"
+#include "platform/notify.h"
+#include "shadow/shadow.h"
+#include "shell/Main.h"
+
+namespace {
+
+// The general error handler: an error that escapes a command is shown and the program goes on.
+class KelvaroApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      kelvaro::showError(e.what());
+    } catch (...) {
+      kelvaro::showError("An unexpected error occurred.");
+    }
+    return false;
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromUtf8(kelvaro::kApplicationTitle));
-  QMainWindow w;
-  w.setWindowTitle(QString::fromUtf8(kelvaro::kApplicationTitle));
-  w.resize(640, 475);
-  w.show();
+  KelvaroApplication app(argc, argv);
+  const QString title = QString::fromUtf8(kelvaro::kApplicationTitle);
+  QApplication::setApplicationName(title);
+  QApplication::setApplicationDisplayName(title);
+  QApplication::setOrganizationName("Dravenco");
+  kelvaro::installMessageBoxes();
+
+  // The four windows of the run, in this order; they live until the program ends.
+  kelvaro::TMainForm mainForm(QCoreApplication::applicationDirPath());
+  // Position finder (TfrmLongLat): created here once it exists, and wired to
+  // frmShadow.positionFinder below.
+  kelvaro::TfrmShadow frmShadow(&mainForm);
+  mainForm.setShadowDialog(&frmShadow);
+  // Report window (TfrmSunHTM): created here once it exists, and wired to frmShadow.onSundata
+  // and frmShadow.onShadowData.
+
+  mainForm.show();
   return app.exec();
 }
