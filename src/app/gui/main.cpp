@@ -4,8 +4,10 @@
 #include <exception>
 
 #include "app/version.h"
+#include "ephemeris/LongLat.h"
 #include "platform/message_boxes.h"
 #include "platform/notify.h"
+#include "reports/SCalc.h"
 #include "shadow/shadow.h"
 #include "shell/Main.h"
 
@@ -39,10 +41,15 @@ int main(int argc, char** argv) {
 
   // The four windows of the run, in this order; they live until the program ends.
   kelvaro::TMainForm mainForm(QCoreApplication::applicationDirPath());
-  // Position finder (TfrmLongLat): created here once it exists, and wired to
-  // frmShadow.positionFinder below.
+  kelvaro::TfrmLongLat frmLongLat(&mainForm);
   kelvaro::TfrmShadow frmShadow(&mainForm);
   mainForm.setShadowDialog(&frmShadow);
+  frmShadow.positionFinder = [&frmLongLat](double& longitude, double& latitude, double& zone) {
+    return frmLongLat.Pick(longitude, latitude, zone);
+  };
+  frmShadow.onSolarCalculator = [](kelvaro::TfrmShadow& dialog) {
+    kelvaro::ShowSolarCalculator(&dialog, dialog.Site(), dialog.localTimeHours(), dialog.localTimeMinutes());
+  };
   // Report window (TfrmSunHTM): created here once it exists, and wired to frmShadow.onSundata
   // and frmShadow.onShadowData.
 
