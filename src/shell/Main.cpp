@@ -364,11 +364,11 @@ void TMainForm::buildToolBars() {
   cad->addAction(action("HelpContents"));
 
   // Shadow and Navigator share the first row; the long CAD band gets a row of its own.
-  insertToolBarBreak(cad);
   QToolBar* nav = new QToolBar("Navigator", this);
   nav->setObjectName("NavigatorBar");
   nav->setIconSize(QSize(20, 20));
   insertToolBar(cad, nav);
+  insertToolBarBreak(cad);
   bands_[2] = nav;
   for (const char* n : {"WindowPrevious", "WindowNext", "FileClose1"}) nav->addAction(action(n));
   nav->addSeparator();

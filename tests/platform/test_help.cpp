@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QFile>
 #include <QMessageBox>
 #include <QTextBrowser>
@@ -73,4 +74,23 @@ TEST(MessageBoxes, KindButtonsAndCaptionFollowTheMessage) {
   EXPECT_EQ(icon, QMessageBox::Critical);
   EXPECT_EQ(buttonCount, 1);
   setMessageSink(std::move(previous));
+}
+
+TEST(Help, OverAModalDialogTheWindowBelongsToTheDialog) {
+  test::ensureQtApp();
+  QDialog dialog;
+  QWidget* parentSeen = reinterpret_cast<QWidget*>(1);
+  bool visible = false;
+  QTimer::singleShot(0, [&] {
+    help::showTopic(2);
+    parentSeen = help::window()->parentWidget();
+    visible = help::window()->isVisible();
+    dialog.reject();
+  });
+  dialog.exec();
+  EXPECT_EQ(parentSeen, &dialog);  // otherwise the modal dialog would block it
+  EXPECT_TRUE(visible);
+  help::showTopic(3);  // no modal dialog any more: a window of its own again
+  EXPECT_EQ(help::window()->parentWidget(), nullptr);
+  help::close();
 }
