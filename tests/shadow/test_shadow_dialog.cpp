@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 
+#include "platform/help.h"
 #include "platform/notify.h"
 #include "platform/settings.h"
 #include "shadow/Profile.h"
@@ -74,6 +76,21 @@ TEST_F(ShadowDialog, EachModeShowsItsGroupsButtonAndPicture) {
   for (int i = 0; i < pictures.size(); ++i)
     for (int j = i + 1; j < pictures.size(); ++j) EXPECT_NE(pictures[i], pictures[j]) << i << " " << j;
   EXPECT_FALSE(modeFromString("Shadow").has_value());
+}
+
+TEST_F(ShadowDialog, HelpOpensTheTopicOfTheMode) {
+  const std::pair<ShadowMode, int> topics[] = {
+      {ShadowMode::CreateShadowH, 2}, {ShadowMode::CreateShadowV, 3}, {ShadowMode::CreateOverhangShadow, 4},
+      {ShadowMode::CreateFinShadow, 5}, {ShadowMode::Sundata, 6},     {ShadowMode::Model3D, 7},
+      {ShadowMode::SolarCalculator, 9}};
+  TfrmShadow d;
+  for (auto [mode, topic] : topics) {
+    d.SetMode(mode);
+    d.cmdHelpClick();
+    auto* browser = help::window()->findChild<QTextBrowser*>();
+    EXPECT_EQ(browser->source().toString(), QString("qrc:/help/topic%1.html").arg(topic));
+  }
+  help::close();
 }
 
 TEST_F(ShadowDialog, StoredValuesAreShownAndCapturedWithWestPositiveLongitude) {

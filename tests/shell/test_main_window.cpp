@@ -150,6 +150,39 @@ TEST_F(MainWindow, StoredStateIsSanitisedAndMistypedValuesEndTheirKey) {
   EXPECT_EQ(s.supportFolders.size(), 6);
 }
 
+TEST_F(MainWindow, MaximisedStateAndBarTogglesSurviveARestart) {
+  {
+    RegKey root = RegKey::create("Software\\Dravenco\\Kelvaro");
+    root.writeInt("winState", 2);
+  }
+  {
+    TMainForm f("/prog");
+    EXPECT_TRUE(f.windowState() & Qt::WindowMaximized);
+    // The menus set their check marks from the flags when they open.
+    QMenu* toolbars = submenu(f, "&Toolbars");
+    emit toolbars->aboutToShow();
+    EXPECT_TRUE(f.action("mnuToolBarCAD")->isChecked());
+    f.action("mnuToolBarCAD")->trigger();
+    f.action("mnuToolBarShadow")->trigger();
+    f.action("mnuStatus")->trigger();
+    emit toolbars->aboutToShow();
+    EXPECT_FALSE(f.action("mnuToolBarCAD")->isChecked());
+    EXPECT_FALSE(f.toolBar(1)->isVisibleTo(&f));
+    EXPECT_FALSE(f.toolBar(0)->isVisibleTo(&f));
+    EXPECT_FALSE(f.statusPanel(0)->isVisibleTo(&f));
+  }
+  RegKey root = RegKey::open("Software\\Dravenco\\Kelvaro");
+  EXPECT_EQ(root.readDword("winState"), 2u);
+  EXPECT_EQ(root.readBool("visCAD"), false);
+  EXPECT_EQ(root.readBool("visSTAT"), false);
+  EXPECT_FALSE(root.hasValue("visShadow"));
+  // The Shadow band is not stored: it is back at the next start, the others stay hidden.
+  TMainForm f("/prog");
+  EXPECT_TRUE(f.toolBar(0)->isVisibleTo(&f));
+  EXPECT_FALSE(f.toolBar(1)->isVisibleTo(&f));
+  EXPECT_FALSE(f.statusPanel(0)->isVisibleTo(&f));
+}
+
 TEST_F(MainWindow, CommandStateFollowsTheChildWindows) {
   TMainForm f("/prog");
   f.show();
