@@ -1,0 +1,172 @@
+#include "reports/ReportDocument.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QPainter>
+#include <QPrinter>
+#include <QStringList>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextTable>
+#include <QUrl>
+#include <cstdint>
+#include <exception>
+
+#include "reports/HtmlRepair.h"
+
+namespace kelvaro::reports {
+namespace {
+
+// A soft paper-like stipple: a pale base with scattered slightly darker and lighter dots.
+QImage makeStipple(QRgb base, int seed) {
+  const int size = 96;
+  QImage img(size, size, QImage::Format_RGB32);
+  img.fill(base);
+  std::uint32_t state = 0x9E3779B9u ^ static_cast<std::uint32_t>(seed);
+  auto next = [&state] {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+  };
+  for (int i = 0; i < size * size / 5; ++i) {
+    int x = next() % size;
+    int y = next() % size;
+    int shade = static_cast<int>(next() % 13) - 8;  // mostly a touch darker than the base
+    QColor c(base);
+    img.setPixel(x, y, qRgb(qBound(0, c.red() + shade, 255), qBound(0, c.green() + shade, 255),
+                            qBound(0, c.blue() + shade, 255)));
+  }
+  return img;
+}
+
+using Lines = QStringList;
+
+QString blockText(const QTextBlock& b) {
+  QString t = b.text();
+  t.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  t.replace(QChar::Nbsp, QLatin1Char(' '));
+  return t;
+}
+
+void frameLines(QTextFrame* frame, Lines& out);
+
+// Lines of one table cell, and whether the cell holds a nested frame.
+Lines cellLines(const QTextTableCell& cell, bool& nested) {
+  Lines lines;
+  for (auto it = cell.begin(); !it.atEnd(); ++it) {
+    if (QTextFrame* f = it.currentFrame()) {
+      nested = true;
+      frameLines(f, lines);
+    } else if (it.currentBlock().isValid()) {
+      lines += blockText(it.currentBlock()).split(QLatin1Char('\n'));
+    }
+  }
+  return lines;
+}
+
+void tableLines(QTextTable* table, Lines& out) {
+  for (int r = 0; r < table->rows(); ++r) {
+    QStringList cells;
+    Lines blockLines;
+    bool nested = false;
+    int count = 0;
+    for (int c = 0; c < table->columns(); ++c) {
+      QTextTableCell cell = table->cellAt(r, c);
+      if (!cell.isValid() || cell.row() != r || cell.column() != c) continue;
+      ++count;
+      Lines lines = cellLines(cell, nested);
+      while (!lines.isEmpty() && lines.first().trimmed().isEmpty()) lines.removeFirst();
+      while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) lines.removeLast();
+      blockLines += lines;
+      cells << lines.join(QLatin1Char(' ')).simplified();
+    }
+    if (nested || count == 1) {  // a cell that is a page region keeps its lines
+      out += blockLines;
+    } else {
+      while (!cells.isEmpty() && cells.last().isEmpty()) cells.removeLast();
+      if (!cells.isEmpty()) out << cells.join(QLatin1Char('\t'));
+    }
+  }
+}
+
+void frameLines(QTextFrame* frame, Lines& out) {
+  if (auto* table = qobject_cast<QTextTable*>(frame)) {
+    tableLines(table, out);
+    return;
+  }
+  for (auto it = frame->begin(); !it.atEnd(); ++it) {
+    if (QTextFrame* f = it.currentFrame())
+      frameLines(f, out);
+    else if (it.currentBlock().isValid())
+      out += blockText(it.currentBlock()).split(QLatin1Char('\n'));
+  }
+}
+
+}  // namespace
+
+QImage reportBackground(const QString& name) {
+  if (name == QLatin1String("stippl1.jpg")) {
+    static const QImage img = makeStipple(qRgb(0xF6, 0xF3, 0xEA), 1);
+    return img;
+  }
+  if (name == QLatin1String("stippl2.jpg")) {
+    static const QImage img = makeStipple(qRgb(0xEE, 0xF2, 0xF6), 2);
+    return img;
+  }
+  return {};
+}
+
+QString resolvedFontFamily(const QString& name) {
+  if (QFontDatabase::families().contains(name)) return name;
+  return QFontInfo(QFont(name)).family();
+}
+
+std::unique_ptr<QTextDocument> makeReportDocument(const std::string& html, const ReportFont& font) {
+  auto doc = std::make_unique<QTextDocument>();
+  QFont f(font.family);
+  f.setPointSize(font.pointSize);
+  doc->setDefaultFont(f);
+  for (const char* name : {"stippl1.jpg", "stippl2.jpg"})
+    doc->addResource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(name)), reportBackground(QString::fromLatin1(name)));
+  if (!html.empty()) {
+    std::string repaired;
+    try {
+      repaired = repairReportHtml(html);
+    } catch (const std::exception&) {
+      repaired.clear();
+    }
+    doc->setHtml(QString::fromStdString(repaired));
+  }
+  QTextFrameFormat root = doc->rootFrame()->frameFormat();
+  root.setTopMargin(20);
+  root.setBottomMargin(20);
+  root.setLeftMargin(10);
+  root.setRightMargin(10);
+  doc->rootFrame()->setFrameFormat(root);
+  return doc;
+}
+
+void printReportDocument(const QTextDocument& doc, QPrinter& printer) {
+  // Every page, whatever range the print dialog offered.
+  printer.setPrintRange(QPrinter::AllPages);
+  printer.setFromTo(0, 0);
+  doc.print(&printer);
+}
+
+QString reportPlainText(const QTextDocument& doc) {
+  Lines lines;
+  frameLines(doc.rootFrame(), lines);
+  // Collapse runs of empty lines left by spacing paragraphs.
+  QStringList out;
+  for (const QString& l : lines) {
+    QString t = l.trimmed();
+    if (t.isEmpty() && (out.isEmpty() || out.last().isEmpty())) continue;
+    out << t;
+  }
+  while (!out.isEmpty() && out.last().isEmpty()) out.removeLast();
+  return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+}  // namespace kelvaro::reports
