@@ -487,8 +487,8 @@ void TfrmShadow::cmdShadowDataClick() {
   try {
     if (!ReadInputs()) return;
     if (mode_ != ShadowMode::CreateShadowH && mode_ != ShadowMode::CreateShadowV) return;
-    ProfileInputs in;
-    if (!ReadProfileInputs(in)) return;
+    // The data pages are built from a freshly computed profile; the dialog stays open.
+    if (!runProfile()) return;
     if (onShadowData) onShadowData(*this, mode_ == ShadowMode::CreateShadowH);
   } catch (const std::exception& e) {
     showError(e.what());

@@ -110,7 +110,9 @@ class TfrmShadow : public QDialog {
   // Result windows of other subsystems; empty hooks do nothing.
   std::function<void(TfrmShadow&)> onSundata;                       // OK in "Sundata"
   std::function<void(TfrmShadow&)> onSolarCalculator;               // OK in "SolarCalculator"
-  std::function<void(TfrmShadow&, bool horizontal)> onShadowData;   // "Shadow &Data"
+  // "Shadow &Data" after the profile was computed: build the page from Profile() and the
+  // structure height as typed (heightField()).
+  std::function<void(TfrmShadow&, bool horizontal)> onShadowData;
   std::function<void(TfrmShadow&, ShadowMode)> onSunPath;           // model and 3D modes after the sun path is built
   // Position finder: true with longitude and latitude (degrees, east and north positive)
   // and time zone (hours, east positive) when the user chose a place.

@@ -265,7 +265,10 @@ TEST_F(ShadowDialog, OkRunsTheModeAndOnlyProfilesClose) {
   int sundata = 0, calculator = 0, shadowData = 0, sunPaths = 0;
   d.onSundata = [&](TfrmShadow&) { ++sundata; };
   d.onSolarCalculator = [&](TfrmShadow&) { ++calculator; };
-  d.onShadowData = [&](TfrmShadow&, bool horizontal) { shadowData += horizontal ? 1 : 10; };
+  d.onShadowData = [&](TfrmShadow& dlg, bool horizontal) {
+    shadowData += horizontal ? 1 : 10;
+    EXPECT_EQ(dlg.Profile().Height, 2000);  // computed before the page is asked for
+  };
   d.onSunPath = [&](TfrmShadow& dlg, ShadowMode) { sunPaths += static_cast<int>(dlg.SunPath().size()); };
 
   d.SetMode(ShadowMode::Sundata);
