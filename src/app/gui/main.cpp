@@ -7,7 +7,9 @@
 #include "ephemeris/LongLat.h"
 #include "platform/message_boxes.h"
 #include "platform/notify.h"
+#include "reports/ReportCommands.h"
 #include "reports/SCalc.h"
+#include "reports/SunHTM.h"
 #include "shadow/shadow.h"
 #include "shell/Main.h"
 
@@ -50,8 +52,8 @@ int main(int argc, char** argv) {
   frmShadow.onSolarCalculator = [](kelvaro::TfrmShadow& dialog) {
     kelvaro::ShowSolarCalculator(&dialog, dialog.Site(), dialog.localTimeHours(), dialog.localTimeMinutes());
   };
-  // Report window (TfrmSunHTM): created here once it exists, and wired to frmShadow.onSundata
-  // and frmShadow.onShadowData.
+  kelvaro::reports::TfrmSunHTM frmSunHTM(&mainForm);
+  kelvaro::reports::InstallReportWindow(frmShadow, frmSunHTM);
 
   mainForm.show();
   return app.exec();
