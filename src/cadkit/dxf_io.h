@@ -1,0 +1,37 @@
+#pragma once
+// Reading and writing whole DXF files.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "cadkit/document.h"
+#include "cadkit/dxf_tags.h"
+
+namespace kelvaro::cad {
+
+// Parses ASCII or binary DXF of any release. Throws DxfError with a message naming the line.
+Document readDxf(std::string_view data);
+// Reads a file; DxfError also for files that cannot be opened or are DWG.
+Document readDxfFile(const std::filesystem::path& path);
+
+struct SaveReport {
+  // Entities or objects the target release cannot hold, by type, with how many were left out.
+  std::map<std::string, int> dropped;
+  // Entities turned into an older equivalent (for example "ELLIPSE -> POLYLINE").
+  std::map<std::string, int> converted;
+};
+
+// Serialises a drawing as a DXF of the given release (the drawing itself is not changed).
+std::string writeDxf(const Document& doc, Release release, const WriteOptions& opt, SaveReport* report = nullptr);
+// Writes through a temporary file in the target folder renamed over the target; throws
+// std::runtime_error with a message when the file cannot be written.
+void saveDxfFile(const Document& doc, const std::filesystem::path& path, Release release, const WriteOptions& opt,
+                 SaveReport* report = nullptr);
+
+// Converts a drawing in place to what the release can hold (used by writeDxf on a copy).
+void prepareForRelease(Document& doc, Release release, SaveReport* report);
+
+// Detects a DWG file by its magic; fills the release when known.
+bool isDwg(std::string_view data, std::string* magic = nullptr);
+
+}  // namespace kelvaro::cad

@@ -1,0 +1,417 @@
+// DXF reader: sections, tables, blocks, entities and objects through their descriptions.
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "cadkit/dxf_header.h"
+#include "cadkit/dxf_io.h"
+
+namespace kelvaro::cad {
+namespace {
+
+struct Record {
+  std::string type;
+  std::vector<Tag> tags;
+  int line = 0;
+};
+
+std::string trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return std::string(s);
+}
+
+std::string upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c -= 32;
+  return s;
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string_view data) : src_(data) { doc_.binary = src_.binary(); }
+
+  Document run() {
+    Record r;
+    bool any = false;
+    while (next(r)) {
+      if (upper(r.type) == "EOF") break;
+      if (upper(r.type) != "SECTION")
+        throw DxfError("line " + std::to_string(r.line) + ": expected a SECTION, found \"" + r.type + "\"", r.line);
+      std::string name;
+      if (!r.tags.empty() && r.tags[0].code == 2) name = upper(trimmed(r.tags[0].text));
+      any = true;
+      section(name, r);
+    }
+    if (!any) throw DxfError("no DXF sections found (not a DXF file?)", 1);
+    finish();
+    return std::move(doc_);
+  }
+
+ private:
+  bool next(Record& r) {
+    if (pending_) {
+      r = std::move(*pending_);
+      pending_.reset();
+      return true;
+    }
+    Tag t;
+    if (!src_.next(t)) return false;
+    if (t.code != 0)
+      throw DxfError("line " + std::to_string(t.line) + ": expected group code 0, found " + std::to_string(t.code),
+                     t.line);
+    r.type = trimmed(t.text);
+    r.line = t.line;
+    r.tags.clear();
+    while (const Tag* p = src_.peek()) {
+      if (p->code == 0) break;
+      Tag x;
+      src_.next(x);
+      r.tags.push_back(std::move(x));
+    }
+    if (r.type != "SECTION") decode(r.tags);  // the header is decoded once its code page is known
+    return true;
+  }
+  void pushBack(Record&& r) { pending_ = std::move(r); }
+
+  void decode(std::vector<Tag>& tags) {
+    for (Tag& t : tags)
+      if (t.kind == Tag::kText && codeType(t.code) == CodeType::Text && !plainAscii(t.text))
+        t.text = cp_.decode(t.text, utf8_);
+  }
+
+  [[noreturn]] void truncated(const std::string& section) {
+    int at = src_.position();
+    throw DxfError("line " + std::to_string(at) + ": the file ends inside the " + section +
+                       " section (truncated file?)",
+                   at);
+  }
+
+  // Must be followed by a record; ENDSEC ends the section.
+  bool nextIn(Record& r, const std::string& section) {
+    if (!next(r)) truncated(section);
+    if (upper(r.type) == "ENDSEC") return false;
+    if (upper(r.type) == "EOF") truncated(section);
+    return true;
+  }
+
+  void section(const std::string& name, Record& head) {
+    Record r;
+    if (name == "HEADER") {
+      header(head);
+      while (nextIn(r, name)) {
+      }
+      return;
+    }
+    if (name == "CLASSES") {
+      while (nextIn(r, name)) doc_.classes.push_back(r.tags);
+    } else if (name == "TABLES") {
+      while (nextIn(r, name)) {
+        if (upper(r.type) == "TABLE") table(r);
+      }
+    } else if (name == "BLOCKS") {
+      while (nextIn(r, name)) {
+        if (upper(r.type) == "BLOCK") block(r);
+      }
+    } else if (name == "ENTITIES") {
+      while (nextIn(r, name)) {
+        Entity e;
+        if (entity(r, e, name)) loose_.push_back(std::move(e));
+      }
+    } else if (name == "OBJECTS") {
+      while (nextIn(r, name)) object(r);
+    } else if (name == "THUMBNAILIMAGE") {
+      for (const Tag& t : head.tags)
+        if (t.code == 310) doc_.thumbnail += trimmed(t.text);
+      while (nextIn(r, name)) {
+      }
+    } else {
+      doc_.unsupported["section " + name]++;
+      while (nextIn(r, name)) {
+      }
+    }
+  }
+
+  void header(Record& head) {
+    for (std::size_t i = 0; i + 1 < head.tags.size(); ++i) {
+      if (head.tags[i].code != 9) continue;
+      std::string n = trimmed(head.tags[i].text);
+      if (n == "$ACADVER") {
+        Release rel;
+        if (releaseFromMagic(trimmed(head.tags[i + 1].text), rel)) utf8_ = rel >= Release::R2007;
+      } else if (n == "$DWGCODEPAGE") {
+        cp_ = CodePage(trimmed(head.tags[i + 1].text));
+      }
+    }
+    decode(head.tags);
+    HeaderVar* cur = nullptr;
+    for (Tag& t : head.tags) {
+      if (t.code == 9) {
+        doc_.header.all.push_back({trimmed(t.text), {}});
+        cur = &doc_.header.all.back();
+      } else if (cur) {
+        cur->tags.push_back(t);
+      }
+    }
+    readHeaderVars(doc_.header);
+    doc_.header.acadver = trimmed(doc_.header.acadver);
+    if (!releaseFromMagic(doc_.header.acadver, doc_.release)) {
+      if (!doc_.header.acadver.empty() && doc_.header.acadver.rfind("AC", 0) == 0)
+        doc_.release = Release::R2018;  // newer than we know: read as the latest
+      else
+        doc_.release = Release::R12;
+    }
+    haveVersion_ = !doc_.header.acadver.empty();
+    utf8_ = doc_.release >= Release::R2007;
+  }
+
+  template <class Fn>
+  void framed(std::vector<Tag>& tags, Frame& frame, int handleCode, Fn&& describeAll) {
+    std::vector<Tag> body;
+    body.reserve(tags.size());
+    bool sawSub = false, gotHandle = false, gotOwner = false;
+    std::size_t n = tags.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      Tag& t = tags[i];
+      if (t.code == 1001) {
+        for (; i < n; ++i) frame.xdata.push_back(std::move(tags[i]));
+        break;
+      }
+      if (t.code == 101) {
+        for (; i < n && tags[i].code != 1001; ++i) frame.embedded.push_back(std::move(tags[i]));
+        --i;
+        continue;
+      }
+      if (t.code == 102 && !t.text.empty() && t.text[0] == '{') {
+        for (; i < n; ++i) {
+          bool close = tags[i].code == 102 && trimmed(tags[i].text) == "}";
+          frame.appGroups.push_back(tags[i]);
+          if (close) break;
+        }
+        continue;
+      }
+      if (!gotHandle && t.code == handleCode) {
+        frame.handle = handleFromText(t.text);
+        gotHandle = true;
+        continue;
+      }
+      if (!gotOwner && !sawSub && t.code == 330) {
+        frame.owner = handleFromText(t.text);
+        gotOwner = true;
+        continue;
+      }
+      if (t.code == 100) sawSub = true;
+      body.push_back(std::move(t));
+    }
+    FieldReader rd(body, doc_.release);
+    rd.readRecord(describeAll, frame.extras);
+  }
+
+  template <class Rec>
+  void tableEntries(Table<Rec>& table, Record& head, const std::string& name) {
+    table.present = true;
+    framed(head.tags, table.frame, 5, [](auto&) {});
+    // The head's own name (2) and count (70) are rebuilt on save.
+    for (auto& g : table.frame.extras)
+      std::erase_if(g.tags, [](const Tag& t) { return t.code == 2 || t.code == 70; });
+    Record r;
+    while (true) {
+      if (!next(r)) truncated("TABLES");
+      std::string t = upper(r.type);
+      if (t == "ENDTAB") break;
+      if (t == "ENDSEC" || t == "EOF") {
+        pushBack(std::move(r));
+        break;
+      }
+      if (t != name) {
+        doc_.unsupported["table entry " + r.type]++;
+        continue;
+      }
+      TableEntry<Rec> e;
+      framed(r.tags, e.frame, name == "DIMSTYLE" ? 105 : 5, [&](auto& v) { e.rec.describe(v); });
+      table.entries.push_back(std::move(e));
+    }
+  }
+
+  void table(Record& head) {
+    std::string name;
+    for (const Tag& t : head.tags)
+      if (t.code == 2) name = upper(trimmed(t.text));
+    bool known = false;
+    forEachTable(doc_, [&](auto& t) {
+      using Rec = typename std::decay_t<decltype(t.entries)>::value_type;
+      if (!known && name == decltype(Rec::rec)::kTable) {
+        known = true;
+        tableEntries(t, head, name);
+      }
+    });
+    if (!known) {
+      doc_.unsupported["table " + name]++;
+      Record r;
+      while (next(r) && upper(r.type) != "ENDTAB") {
+      }
+    }
+  }
+
+  template <class D>
+  void sub(Record& r, Sub<D>& s) {
+    framed(r.tags, s.frame, 5, [&](auto& v) {
+      s.common.describe(v);
+      s.data.describe(v);
+    });
+  }
+
+  // Reads one entity and the records that belong to it (vertices, attributes, end of sequence).
+  bool entity(Record& r, Entity& e, const std::string& where) {
+    std::string type = upper(r.type);
+    if (type == "SEQEND") return false;
+    if (type == "VERTEX" || type == "ATTRIB") {
+      doc_.unsupported[type + " outside its owner"]++;
+      return false;
+    }
+    e.data = makeEntityData(type == "3DLINE" ? "LINE" : type);  // old 3D lines are lines
+    framed(r.tags, e.frame, 5, [&](auto& v) {
+      e.common.describe(v);
+      std::visit([&](auto& d) { d.describe(v); }, e.data);
+    });
+    if (auto* raw = std::get_if<RawEntity>(&e.data)) doc_.unsupported[raw->type]++;
+    if (auto* p = std::get_if<Polyline>(&e.data)) {
+      Record x;
+      while (next(x)) {
+        std::string t = upper(x.type);
+        if (t == "VERTEX") {
+          p->vertices.emplace_back();
+          sub(x, p->vertices.back());
+        } else if (t == "SEQEND") {
+          sub(x, p->seqend);
+          break;
+        } else {
+          pushBack(std::move(x));
+          break;
+        }
+      }
+    } else if (auto* ins = std::get_if<Insert>(&e.data)) {
+      Record x;
+      bool attribs = false;
+      while (next(x)) {
+        std::string t = upper(x.type);
+        if (t == "ATTRIB") {
+          ins->attribs.emplace_back();
+          sub(x, ins->attribs.back());
+          attribs = true;
+        } else if (t == "SEQEND" && (attribs || ins->attribsFollow)) {
+          sub(x, ins->seqend);
+          break;
+        } else {
+          pushBack(std::move(x));
+          break;
+        }
+      }
+      ins->attribsFollow = ins->attribs.empty() ? 0 : 1;
+    }
+    (void)where;
+    return true;
+  }
+
+  void block(Record& r) {
+    Block b;
+    framed(r.tags, b.frame, 5, [&](auto& v) {
+      b.common.describe(v);
+      b.begin.describe(v);
+    });
+    if (b.begin.name.empty()) b.begin.name = b.begin.name2;
+    if (sameName(b.begin.name, "$MODEL_SPACE") || sameName(b.begin.name, kModelSpace)) b.begin.name = kModelSpace;
+    if (sameName(b.begin.name, "$PAPER_SPACE") || sameName(b.begin.name, kPaperSpace)) b.begin.name = kPaperSpace;
+    Record x;
+    while (true) {
+      if (!next(x)) truncated("BLOCKS");
+      std::string t = upper(x.type);
+      if (t == "ENDBLK") {
+        framed(x.tags, b.endFrame, 5, [&](auto& v) {
+          b.endCommon.describe(v);
+          b.end.describe(v);
+        });
+        break;
+      }
+      if (t == "ENDSEC" || t == "BLOCK" || t == "EOF") {  // missing ENDBLK
+        pushBack(std::move(x));
+        break;
+      }
+      Entity e;
+      if (entity(x, e, "BLOCKS")) b.entities.push_back(std::move(e));
+    }
+    if (Block* existing = doc_.findBlock(b.begin.name)) {
+      for (auto& e : b.entities) existing->entities.push_back(std::move(e));
+    } else {
+      doc_.blocks.push_back(std::move(b));
+    }
+  }
+
+  void object(Record& r) {
+    Object o;
+    std::string type = upper(r.type);
+    if (type == "DICTIONARY") o.data = Dictionary{};
+    else if (type == "LAYOUT") o.data = Layout{};
+    else if (type == "XRECORD") o.data = XRecord{};
+    else if (type == "IMAGEDEF") o.data = ImageDef{};
+    else {
+      o.data = RawObject{r.type};
+      doc_.unsupported[r.type]++;
+    }
+    framed(r.tags, o.frame, 5, [&](auto& v) { std::visit([&](auto& d) { d.describe(v); }, o.data); });
+    doc_.objects.push_back(std::move(o));
+  }
+
+  void finish() {
+    if (!haveVersion_) {
+      doc_.hadHeader = false;
+      doc_.release = Release::R12;
+      doc_.header.acadver = releaseMagic(Release::R12);
+    }
+    // The ENTITIES section holds model space and the active paper space, told apart by the
+    // paper-space flag (owner handles are not trusted: some files name model space oddly).
+    for (auto& e : loose_) {
+      Block& target = e.common.paperSpace ? doc_.paperSpace() : doc_.modelSpace();
+      target.entities.push_back(std::move(e));
+    }
+    loose_.clear();
+    doc_.paperSpace();
+    doc_.assignHandles();
+  }
+
+  TagSource src_;
+  Document doc_;
+  std::optional<Record> pending_;
+  std::vector<Entity> loose_;
+  CodePage cp_;
+  bool utf8_ = false, haveVersion_ = false;
+};
+
+}  // namespace
+
+bool isDwg(std::string_view data, std::string* magic) {
+  if (data.size() < 6 || data.substr(0, 2) != "AC") return false;
+  std::string m(data.substr(0, 6));
+  Release r;
+  if (!releaseFromMagic(m, r)) return false;
+  if (magic) *magic = m;
+  return true;
+}
+
+Document readDxf(std::string_view data) {
+  if (std::string m; isDwg(data, &m))
+    throw DxfError("this is a DWG drawing (" + m + "); reading DWG is not supported yet", 0);
+  Reader r(data);
+  return r.run();
+}
+
+Document readDxfFile(const std::filesystem::path& path) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) throw DxfError("cannot open " + path.string(), 0);
+  std::ostringstream ss;
+  ss << f.rdbuf();
+  if (f.bad()) throw DxfError("cannot read " + path.string(), 0);
+  return readDxf(ss.str());
+}
+
+}  // namespace kelvaro::cad

@@ -1,0 +1,300 @@
+#include "cadkit/dxf_tags.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace kelvaro::cad {
+namespace {
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+const char kHex[] = "0123456789ABCDEF";
+}  // namespace
+
+TagSource::TagSource(std::string_view data) : data_(data) {
+  if (data_.substr(0, kBinarySentinel.size()) == kBinarySentinel) {
+    binary_ = true;
+    pos_ = kBinarySentinel.size();
+    // "0 SECTION" starts every file: a one-byte code 0 is followed directly by 'S'.
+    shortCodes_ = pos_ + 1 < data_.size() && data_[pos_] == 0 && data_[pos_ + 1] == 'S';
+  } else if (data_.size() >= 3 && static_cast<unsigned char>(data_[0]) == 0xEF &&
+             static_cast<unsigned char>(data_[1]) == 0xBB && static_cast<unsigned char>(data_[2]) == 0xBF) {
+    pos_ = 3;  // UTF-8 byte order mark
+  }
+}
+
+const Tag* TagSource::peek() {
+  if (!hasPeek_) {
+    if (!next(peeked_)) return nullptr;
+    hasPeek_ = true;
+  }
+  return &peeked_;
+}
+
+bool TagSource::next(Tag& t) {
+  if (hasPeek_) {
+    hasPeek_ = false;
+    t = std::move(peeked_);
+    return true;
+  }
+  return binary_ ? readBinary(t) : readAscii(t);
+}
+
+bool TagSource::getLine(std::string_view& out) {
+  if (pos_ >= data_.size()) return false;
+  std::size_t e = data_.find('\n', pos_);
+  if (e == std::string_view::npos) e = data_.size();
+  out = data_.substr(pos_, e - pos_);
+  if (!out.empty() && out.back() == '\r') out.remove_suffix(1);
+  pos_ = e + 1;
+  ++line_;
+  return true;
+}
+
+bool TagSource::readAscii(Tag& t) {
+  std::string_view codeLine;
+  if (!getLine(codeLine)) return false;
+  std::string_view c = trim(codeLine);
+  if (c.empty() && pos_ >= data_.size()) return false;  // trailing blank line
+  if (!c.empty() && c.front() == '\x1a') return false;   // DOS end-of-file mark
+  int code = 0;
+  auto [p, ec] = std::from_chars(c.data(), c.data() + c.size(), code);
+  if (ec != std::errc() || p != c.data() + c.size() || code < -5 || code > 1071) {
+    std::string shown(c.substr(0, 40));
+    throw DxfError("line " + std::to_string(line_) + ": invalid group code \"" + shown + "\"", line_);
+  }
+  int codeLineNo = line_;
+  std::string_view value;
+  if (!getLine(value))
+    throw DxfError("line " + std::to_string(codeLineNo) + ": file ends after group code " + std::to_string(code),
+                   codeLineNo);
+  t.code = code;
+  t.kind = Tag::kText;
+  t.line = codeLineNo;
+  // Text stays in the file's encoding here; the reader decodes whole records once it knows it.
+  if (codeType(code) == CodeType::Text)
+    t.text.assign(value);
+  else
+    t.text.assign(trim(value));
+  return true;
+}
+
+bool TagSource::readBinary(Tag& t) {
+  if (pos_ >= data_.size()) return false;
+  auto need = [&](std::size_t n) {
+    if (pos_ + n > data_.size())
+      throw DxfError("byte " + std::to_string(pos_) + ": binary file ends inside a tag", static_cast<int>(pos_));
+  };
+  int start = static_cast<int>(pos_);
+  int code;
+  if (shortCodes_) {
+    need(1);
+    code = static_cast<unsigned char>(data_[pos_++]);
+    if (code == 255) {
+      need(2);
+      code = static_cast<unsigned char>(data_[pos_]) | (static_cast<unsigned char>(data_[pos_ + 1]) << 8);
+      pos_ += 2;
+    }
+  } else {
+    need(2);
+    code = static_cast<unsigned char>(data_[pos_]) | (static_cast<unsigned char>(data_[pos_ + 1]) << 8);
+    pos_ += 2;
+  }
+  if (code > 1071) throw DxfError("byte " + std::to_string(start) + ": invalid group code " + std::to_string(code), start);
+  t.code = code;
+  t.line = start;
+  t.text.clear();
+  auto readString = [&]() {
+    std::size_t e = data_.find('\0', pos_);
+    if (e == std::string_view::npos)
+      throw DxfError("byte " + std::to_string(pos_) + ": unterminated string", static_cast<int>(pos_));
+    std::string_view s = data_.substr(pos_, e - pos_);
+    pos_ = e + 1;
+    return s;
+  };
+  auto le = [&](int n) {
+    need(n);
+    std::uint64_t v = 0;
+    for (int i = 0; i < n; ++i) v |= std::uint64_t(static_cast<unsigned char>(data_[pos_ + i])) << (8 * i);
+    pos_ += n;
+    return v;
+  };
+  switch (codeType(code)) {
+    case CodeType::Text: {
+      std::string_view s = readString();
+      t.kind = Tag::kText;
+      t.text = std::string(s);
+      break;
+    }
+    case CodeType::Handle:
+      t.kind = Tag::kText;
+      t.text = std::string(readString());
+      break;
+    case CodeType::Real: {
+      std::uint64_t bits = le(8);
+      double d;
+      std::memcpy(&d, &bits, 8);
+      t.kind = Tag::kReal;
+      t.real = std::isfinite(d) ? d : 0.0;
+      break;
+    }
+    case CodeType::Int16:
+      t.kind = Tag::kInt;
+      t.integer = static_cast<std::int16_t>(le(2));
+      break;
+    case CodeType::Int32:
+      t.kind = Tag::kInt;
+      t.integer = static_cast<std::int32_t>(le(4));
+      break;
+    case CodeType::Int64:
+      t.kind = Tag::kInt;
+      t.integer = static_cast<std::int64_t>(le(8));
+      break;
+    case CodeType::Bool:
+      t.kind = Tag::kInt;
+      t.integer = static_cast<std::int64_t>(le(1));
+      break;
+    case CodeType::Binary: {
+      std::size_t n = le(1);
+      need(n);
+      t.kind = Tag::kText;
+      t.text.reserve(2 * n);
+      for (std::size_t i = 0; i < n; ++i) {
+        auto b = static_cast<unsigned char>(data_[pos_ + i]);
+        t.text += kHex[b >> 4];
+        t.text += kHex[b & 15];
+      }
+      pos_ += n;
+      break;
+    }
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TagSink::TagSink(Release release, const WriteOptions& opt, const CodePage& cp)
+    : release_(release), opt_(opt), cp_(cp) {
+  if (opt_.binary) out_.assign(kBinarySentinel);
+}
+
+void TagSink::code(int c) {
+  if (opt_.binary) {
+    if (release_ <= Release::R12) {
+      if (c >= 255) {
+        out_ += static_cast<char>(255);
+        out_ += static_cast<char>(c & 0xFF);
+        out_ += static_cast<char>(c >> 8);
+      } else {
+        out_ += static_cast<char>(c);
+      }
+    } else {
+      out_ += static_cast<char>(c & 0xFF);
+      out_ += static_cast<char>((c >> 8) & 0xFF);
+    }
+    return;
+  }
+  char buf[16];
+  int n = std::snprintf(buf, sizeof buf, "%3d\n", c);
+  out_.append(buf, n);
+}
+
+std::string TagSink::formatReal(double v) const {
+  if (!std::isfinite(v)) v = 0;
+  char buf[400];
+  if (opt_.places <= 0 || opt_.places > 16) {
+    auto r = std::to_chars(buf, buf + sizeof buf, v);
+    std::string s(buf, r.ptr);
+    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
+    return s;
+  }
+  int n = std::snprintf(buf, sizeof buf, "%.*f", opt_.places, v);
+  std::string s(buf, n);
+  if (opt_.zeroes && s.find('.') != std::string::npos) {
+    while (s.size() > 1 && s.back() == '0') s.pop_back();
+    if (s.back() == '.') s += '0';
+  }
+  if (s == "-0.0" || s == "-0") s = "0.0";
+  return s;
+}
+
+void TagSink::raw(int c, std::string_view bytes) {
+  CodeType ct = codeType(c);
+  if (opt_.binary && ct != CodeType::Text && ct != CodeType::Handle) {
+    Tag t;
+    t.code = c;
+    t.text.assign(bytes);
+    if (ct == CodeType::Real)
+      real(c, t.asReal());
+    else if (ct == CodeType::Binary) {
+      code(c);
+      std::size_t n = bytes.size() / 2;
+      if (n > 127) n = 127;
+      out_ += static_cast<char>(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        auto h = [](char ch) { return ch <= '9' ? ch - '0' : (ch | 0x20) - 'a' + 10; };
+        out_ += static_cast<char>((h(bytes[2 * i]) << 4) | h(bytes[2 * i + 1]));
+      }
+    } else
+      integer(c, t.asInt());
+    return;
+  }
+  code(c);
+  out_.append(bytes);
+  out_ += opt_.binary ? '\0' : '\n';
+}
+
+void TagSink::text(int c, std::string_view utf8) {
+  if (plainAscii(utf8))
+    raw(c, utf8);
+  else
+    raw(c, cp_.encode(utf8));
+}
+
+void TagSink::real(int c, double v) {
+  CodeType ct = codeType(c);
+  if (ct != CodeType::Real && ct != CodeType::Text) return integer(c, static_cast<std::int64_t>(std::llround(v)));
+  if (!std::isfinite(v)) v = 0;
+  code(c);
+  if (opt_.binary) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    for (int i = 0; i < 8; ++i) out_ += static_cast<char>((bits >> (8 * i)) & 0xFF);
+    return;
+  }
+  out_ += formatReal(v);
+  out_ += '\n';
+}
+
+void TagSink::integer(int c, std::int64_t v) {
+  CodeType ct = codeType(c);
+  if (ct == CodeType::Real) return real(c, static_cast<double>(v));
+  if (ct == CodeType::Text || ct == CodeType::Handle || ct == CodeType::Binary) return raw(c, std::to_string(v));
+  code(c);
+  if (opt_.binary) {
+    int n = ct == CodeType::Int16 ? 2 : ct == CodeType::Int32 ? 4 : ct == CodeType::Bool ? 1 : 8;
+    for (int i = 0; i < n; ++i) out_ += static_cast<char>((static_cast<std::uint64_t>(v) >> (8 * i)) & 0xFF);
+    return;
+  }
+  char buf[32];
+  int n = std::snprintf(buf, sizeof buf, "%6lld\n", static_cast<long long>(v));
+  out_.append(buf, n);
+}
+
+void TagSink::tag(const Tag& t) {
+  CodeType ct = codeType(t.code);
+  if (ct == CodeType::Text)
+    text(t.code, t.asText());
+  else if (ct == CodeType::Real)
+    real(t.code, t.asReal());
+  else if (ct == CodeType::Handle || ct == CodeType::Binary)
+    raw(t.code, t.asText());
+  else
+    integer(t.code, t.asInt());
+}
+
+}  // namespace kelvaro::cad
