@@ -97,6 +97,8 @@ TEST(ReportHtmlRepair, CrossedEndTagsAreNestedAsABrowserDoes) {
   r = repairReportHtml("<p title=\"a&amp;b\">x &lt; y &amp; z</p>");
   EXPECT_NE(r.find("title=\"a&amp;b\""), std::string::npos) << r;
   EXPECT_NE(r.find("x &lt; y &amp; z"), std::string::npos) << r;
+  r = repairReportHtml("<font size=\"2\">M\xC3\xA4rz, 2024 \xE2\x80\x94 \xE5\x85\xAD\xE6\x9C\x88</font>");  // locale month names
+  EXPECT_NE(r.find("M\xC3\xA4rz, 2024 \xE2\x80\x94 \xE5\x85\xAD\xE6\x9C\x88"), std::string::npos) << r;
   EXPECT_NO_THROW(repairReportHtml(std::string("<table><tr><td>\x01\xff</b></font></tr></td>", 35)));
 }
 
@@ -135,6 +137,19 @@ TEST(ReportDocument, RepairedPageKeepsTheTablesABrowserShows) {
   EXPECT_TRUE(CellText(outer, 1, 0).contains("NOTES"));
   EXPECT_TRUE(CellText(outer, 1, 0).contains("atmospheric conditions."));
   EXPECT_TRUE(doc->rootFrame()->frameFormat().background().textureImage().size().isValid());
+}
+
+TEST(ReportDocument, CutOrDamagedPagesStillLoad) {
+  App();
+  std::string page = BuildNoonAltitudeReport(Greenwich(1, 5, 2024));
+  for (size_t n = 0; n < page.size(); n += 89) {
+    std::string cut = page.substr(0, n);
+    if (n % 2) cut += "<<\"></td></font>&amp;&#;\x80";
+    auto doc = makeReportDocument(cut, {});
+    ASSERT_NE(doc, nullptr);
+  }
+  auto doc = makeReportDocument(page.substr(0, page.size() / 2), {});
+  EXPECT_TRUE(doc->toPlainText().contains("Daily Altitude at Solar Noon"));
 }
 
 TEST(ReportDocument, EveryMemberLaysOutWithItsColumns) {
