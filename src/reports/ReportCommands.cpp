@@ -54,15 +54,10 @@ std::string BuildChosenReport(TfrmShadow& dialog) {
 }
 
 std::string BuildShadowDataReport(TfrmShadow& dialog, bool horizontal) {
-  ProfileInputs dims;
-  if (!dialog.ReadProfileInputs(dims)) return {};
-  ReportInputs in = ReportInputsOf(dialog);
-  ShadowProfile profile;
+  // The dialog has just computed the profile (and shown its messages); computing it again
+  // here would show them twice.
   std::string height = dialog.heightField()->text().toStdString();
-  std::string page = horizontal ? BuildHorizontalShadowData(in, dims, height, profile)
-                                : BuildVerticalShadowData(in, dims, height, profile);
-  dialog.Site().UnitsText = in.Site.UnitsText;
-  return page;
+  return WriteShadowDataPage(ReportInputsOf(dialog), dialog.Profile(), height, !horizontal);
 }
 
 void InstallReportWindow(TfrmShadow& dialog, TfrmSunHTM& window) {

@@ -22,7 +22,7 @@ ReportInputs ReportInputsOf(TfrmShadow& dialog, const QDate& today = QDate::curr
 
 // Builds the page of the dialog's chosen report; empty when a prompt was cancelled.
 std::string BuildChosenReport(TfrmShadow& dialog);
-// Builds the shadow data page of the dialog's profile mode; empty when the profile failed.
+// The shadow data page of the profile the dialog has just computed in its profile mode.
 std::string BuildShadowDataReport(TfrmShadow& dialog, bool horizontal);
 
 // Connects the dialog's report hooks to `window`.

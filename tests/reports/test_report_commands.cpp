@@ -149,3 +149,27 @@ TEST_F(ReportCommands, ShadowDataButtonShowsTheProfileTable) {
   EXPECT_TRUE(pages_[0].contains("2000 mm"));
   EXPECT_FALSE(d.isHidden() && d.result() == QDialog::Accepted);  // the dialog stays open
 }
+
+TEST_F(ReportCommands, ShadowDataOnAPolarDayReportsTheNeverSettingSunOnce) {
+  TfrmShadow d;
+  TfrmSunHTM w;
+  InstallReportWindow(d, w);
+  d.SetMode(ShadowMode::CreateShadowH);
+  DialogInputs in = d.inputs();
+  in.Site.LatDegrees = 70;
+  in.Site.LonDegrees = 20;
+  in.Site.East = true;
+  in.Site.ZoneHours = 1;
+  d.setInputs(in);
+  d.setPickerDate(QDate(2024, 6, 21));
+  MessageCapture capture;
+  Drive([&] { d.cmdShadowDataClick(); }, [](TfrmAngle&) { return true; });
+  // One information box, then the page with sunrise and sunset at 0.
+  ASSERT_EQ(capture.messages().size(), 1u);
+  EXPECT_EQ(capture.messages()[0].kind, MsgKind::Information);
+  EXPECT_EQ(capture.messages()[0].text, "The sun never sets");
+  EXPECT_EQ(captions_, QStringList{"Shadow Data"});
+  ASSERT_EQ(pages_.size(), 1);
+  EXPECT_TRUE(pages_[0].contains("Shadow Data for Horizontal Shadow Profile"));
+  EXPECT_TRUE(pages_[0].contains("00:00:00"));
+}
