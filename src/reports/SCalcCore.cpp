@@ -1,6 +1,5 @@
 #include "reports/SCalcCore.h"
 
-#include "platform/notify.h"
 #include "shadow/Profile.h"
 #include "shadow/SunPath.h"
 
@@ -75,17 +74,12 @@ SolarCalculatorPage ComputeSolarCalculator(SiteTime& site, int hours, int minute
     v[kSunset].Value = FormatTime(rs.SetLCT);
     v[kRiseAz].Value = FormatAngle(rs.RiseAzimuth);
     v[kSetAz].Value = FormatAngle(rs.SetAzimuth);
-    // Noon comes from the site's meridian at the equator, so it exists on polar days too;
-    // a failure there is shown and leaves the two noon labels as they are.
-    try {
-      double noon = SolarNoon(site.Date, site.dst(), site.zone(), site.longitude());
-      v[kNoon].Value = FormatTime(noon);
-      SunPosition p =
-          ComputeSunPosition(site.Date, site.dst(), noon, site.zone(), site.latitude(), site.longitude());
-      v[kNoonAlt].Value = FormatSignedAngle(p.Altitude);
-    } catch (const std::exception& e) {
-      showError(e.what());
-    }
+    // Noon comes from the site's meridian at the equator, so it exists on polar days too.
+    // An ambiguous time there is not the check's to handle: it leaves to the caller.
+    double noon = SolarNoon(site.Date, site.dst(), site.zone(), site.longitude());
+    v[kNoon].Value = FormatTime(noon);
+    SunPosition p = ComputeSunPosition(site.Date, site.dst(), noon, site.zone(), site.latitude(), site.longitude());
+    v[kNoonAlt].Value = FormatSignedAngle(p.Altitude);
   }
 
   double t = hours + minutes / 60.0;

@@ -33,7 +33,8 @@ SolarCalculatorPage EmptyCalculatorPage();
 
 // Fills the page for `site` (already read from the inputs) at local civil time hours:minutes.
 // Runs the sunrise and sunset check, whose messages go through the message hook; when it
-// fails the "on this date" block keeps its "00:00:00" values.
+// fails the "on this date" block keeps its "00:00:00" values. An ephemeris error of the solar
+// noon (an ambiguous local time) leaves as its exception: no page.
 SolarCalculatorPage ComputeSolarCalculator(SiteTime& site, int hours, int minutes,
                                            const DateLocale& locale = DefaultDateLocale());
 

@@ -186,3 +186,18 @@ TEST(CliProfile, JsonHoursAndFailures) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
 }
+
+TEST(CliCalc, AmbiguousSolarNoonIsAnErrorWithoutLabels) {
+  // The equator's sunrise at local 00:02 in zone -6 makes solar noon ambiguous; at 60 N in
+  // December the site's own sunrise check passes.
+  double ut0 = SunriseSunset({10, 12, 2024}, 0, 0, 0, 0).RiseUT;
+  DmsAngle lon = DecimalToDms((ut0 - (6.0 + 2.0 / 60)) * 15.0);
+  std::string lonArg = std::to_string(int(lon.Degrees)) + ":" + std::to_string(int(lon.Minutes)) + ":" +
+                       std::to_string(int(lon.Seconds)) + (lon.Sign == -1 ? "W" : "E");
+  auto r = runCli({"calc", "--lat", "60N", "--lon", lonArg, "--zone", "-6", "--date", "2024-12-10", "--time", "9:00"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err,
+            "Error: Ambiguous result in calculation of sunrise and sunset during conversion of sidereal to local "
+            "time.\n");
+  EXPECT_EQ(r.out, "");
+}

@@ -154,3 +154,18 @@ TEST(SolarCalculator, WrongZoneFailsTheCheckOnly) {
   // Local 18:00 in zone +12 is 06:00 UT: sunrise at Greenwich.
   EXPECT_NEAR(parseDms(page.value("At this time, Solar Azimuth:")), 90, 1);
 }
+
+TEST(SolarCalculator, AmbiguousSolarNoonLeavesAsTheEphemerisError) {
+  // A meridian where the equator's sunrise falls at local 00:02 in zone -6: solar noon, taken
+  // from the equator's rise and set, cannot be converted. At 60 N in December the site's own
+  // sunrise is hours later, so the sunrise check itself passes.
+  CalendarDate d{10, 12, 2024};
+  double ut0 = SunriseSunset(d, 0, 0, 0, 0).RiseUT;
+  double lon = (ut0 - (6.0 + 2.0 / 60)) * 15.0;
+  SiteTime s = site(60, false, 0, 0, false, -6, 0, 2024, 12, 10);
+  s.Longitude = DecimalToDms(lon);
+  MessageCapture cap;
+  EXPECT_THROW(ComputeSolarCalculator(s, 9, 0), EAmbiguousError);
+  EXPECT_TRUE(cap.messages().empty());  // not reported by the calculator itself
+  EXPECT_GT(s.RiseSet.RiseLCT, 1.0);     // the check did succeed
+}

@@ -1,6 +1,7 @@
 #include "app/cli/command.h"
 #include "app/cli/json.h"
 #include "app/cli/support_site.h"
+#include "platform/notify.h"
 #include "reports/SCalcCore.h"
 
 namespace kelvaro::cli {
@@ -13,7 +14,14 @@ int run(const std::vector<std::string>& argv, Io& io) {
   if (!args.positional.empty()) throw UsageError("unexpected argument " + args.positional.front());
   SiteTime site = readSite(args);
   ClockTime t = parseClockTime(args, "--time", false);
-  SolarCalculatorPage page = ComputeSolarCalculator(site, t.Hours, t.Minutes);
+  SolarCalculatorPage page;
+  try {
+    page = ComputeSolarCalculator(site, t.Hours, t.Minutes);
+  } catch (const EEphemerisError& e) {
+    // The window's general error handler would show this and no calculator.
+    showError(e.what());
+    return kFailed;
+  }
   std::string text;
   if (args.flag("--json")) {
     JsonWriter w;
