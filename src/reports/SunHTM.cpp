@@ -27,7 +27,10 @@ namespace kelvaro::reports {
 namespace {
 
 constexpr int kMinFontSize = 6;
-constexpr int kMaxFontSize = 48;
+constexpr int kMaxFontSize = 48;  // the up-down control's end; typing may go beyond it
+// A typing slip of a few more digits would lay the page out in letters far larger than any
+// page; such sizes stop here.
+constexpr int kLargestFontSize = 999;
 
 // A small printer glyph for the toolbar when the icon theme has none.
 QIcon printIcon() {
@@ -52,7 +55,7 @@ std::optional<int> fontSizeFromText(const QString& text) {
   bool ok = false;
   int v = text.trimmed().toInt(&ok);
   if (!ok) return std::nullopt;
-  return std::clamp(v, kMinFontSize, kMaxFontSize);
+  return std::clamp(v, kMinFontSize, kLargestFontSize);
 }
 
 TFontSizeBox::TFontSizeBox(QWidget* parent) : QAbstractSpinBox(parent) {
@@ -263,7 +266,7 @@ void TfrmSunHTM::SelectFont() {
   QFont chosen = QFontDialog::getFont(&ok, current, this);
   if (!ok) return;
   font_.family = chosen.family();
-  if (chosen.pointSize() > 0) font_.pointSize = std::clamp(chosen.pointSize(), kMinFontSize, kMaxFontSize);
+  if (chosen.pointSize() > 0) font_.pointSize = std::clamp(chosen.pointSize(), kMinFontSize, kLargestFontSize);
   syncFontBoxes();
 }
 

@@ -17,7 +17,8 @@ class QAction;
 
 namespace kelvaro::reports {
 
-// The number a font size text stands for, kept within 6..48; nothing when it is no integer.
+// The number a font size text stands for, at least 6 (the up-down control alone stops at
+// 48); nothing when it is no integer.
 std::optional<int> fontSizeFromText(const QString& text);
 
 // The font size box: a text field with an up-down control that accepts any typing, so a

@@ -201,6 +201,10 @@ TEST(ReportWindow, FontSizeRule) {
   w.fontSizeBox()->stepBy(5);
   EXPECT_EQ(w.fontSizeBox()->text(), "48");
   EXPECT_EQ(w.defaultFont().pointSize, 48);
+  // Typed sizes are not bound by the up-down control's range.
+  w.applyFontSizeText("72", true);
+  EXPECT_EQ(w.defaultFont().pointSize, 72);
+  w.applyFontSizeText("48", true);
   // Not a number: the general error, nothing changes; half-typed text is not yet an error.
   MessageCapture capture;
   w.applyFontSizeText("", false);
