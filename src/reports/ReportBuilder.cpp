@@ -11,17 +11,19 @@ namespace kelvaro::reports {
 namespace {
 
 using page::Column;
+using page::DayLength;
+using page::DegreesText;
 using page::HeaderValues;
 using page::Kind;
 using page::Member;
 using page::Row;
 
+constexpr const char* kNote1 = page::kNoteObserver;
+constexpr const char* kNote2 = page::kNoteAtmosphere;
+constexpr const char* kNote3 = page::kNoteAzimuth;
+
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 constexpr double kRadToDeg = 180.0 / 3.14159265358979323846;
-
-const char* const kNote1 = "1. Rise and set times are based on the observer at sea level with no obstructions to the horizon.";
-const char* const kNote2 = "2. Observed times may vary depending on atmospheric conditions.";
-const char* const kNote3 = "3. Solar Azimuth is calculated from True North in the sense NESW.";
 
 const Column kDate{"Date", "(mm/dd/yy)"};
 const Column kSunrise{"Sunrise", "(hh:mm:ss)"};
@@ -84,8 +86,6 @@ const Member& IncidenceMember() {
   return m;
 }
 
-std::string DegreesText(int degrees) { return std::to_string(degrees) + " degs"; }
-
 CalendarDate FirstOfMonth(const CalendarDate& d) { return CalendarDate{1, d.Month, d.Year}; }
 
 // Runs `row` for each of the 31 days of a daily page.
@@ -124,8 +124,6 @@ HeaderValues HourlyHeader(const ReportInputs& in, const RiseSetTimes& rs) {
   v.emplace_back("Sunset", FormatTimePadded(rs.SetLCT));
   return v;
 }
-
-double DayLength(double rise, double set) { return set - rise + (rise > set ? 24 : 0); }
 
 // One row per whole hour 1-24; `more` appends the page's own columns.
 template <class More>

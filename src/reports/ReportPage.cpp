@@ -33,6 +33,10 @@ std::string CellOpen(const Member& m) {
 
 }  // namespace
 
+std::string DegreesText(int degrees) { return std::to_string(degrees) + " degs"; }
+
+double DayLength(double rise, double set) { return set - rise + (rise > set ? 24 : 0); }
+
 std::string FirstHeaderValue(const Member& m, const ReportInputs& in) {
   return FormatDate(in.Date, m.kind == Kind::Daily ? "mmmm, yyyy" : "mmmm dd, yyyy", in.Locale);
 }

@@ -31,6 +31,17 @@ struct Member {
 using HeaderValues = std::vector<std::pair<std::string, std::string>>;
 using Row = std::vector<std::string>;
 
+// The notes every page with notes starts with.
+inline constexpr const char* kNoteObserver =
+    "1. Rise and set times are based on the observer at sea level with no obstructions to the horizon.";
+inline constexpr const char* kNoteAtmosphere = "2. Observed times may vary depending on atmospheric conditions.";
+inline constexpr const char* kNoteAzimuth = "3. Solar Azimuth is calculated from True North in the sense NESW.";
+
+// Orientation and inclination: "135 degs".
+std::string DegreesText(int degrees);
+// Length of day from the local rise and set times, a day on when the set comes first.
+double DayLength(double rise, double set);
+
 // The first line's value: the month (daily pages) or the date (the others).
 std::string FirstHeaderValue(const Member& m, const ReportInputs& in);
 

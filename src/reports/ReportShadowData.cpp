@@ -12,8 +12,8 @@ using page::Kind;
 using page::Member;
 using page::Row;
 
-const char* const kNote1 = "1. Rise and set times are based on the observer at sea level with no obstructions to the horizon.";
-const char* const kNote2 = "2. Observed times may vary depending on atmospheric conditions.";
+constexpr const char* kNote1 = page::kNoteObserver;
+constexpr const char* kNote2 = page::kNoteAtmosphere;
 
 const std::vector<std::vector<const char*>> kHeadStart{
     {"Latitude", "Sunrise"}, {"Longitude", "Sunset"}, {"Time Zone", "Solar Noon"}, {"Daylight Saving", "Length of Day"}};
@@ -41,7 +41,7 @@ const Member& VerticalMember() {
                         "20%",
                         {{"Local Civil Time", "(hh:mm)"}, {"Solar Azimuth", "(dd:mm:ss)"}, {"Solar Altitude", "(dd:mm:ss)"},
                          {"Shadow Angle", "(dd:mm:ss)"}, {"Width of Shadow", nullptr}},
-                        {kNote1, kNote2, "3. Solar Azimuth is calculated from True North in the sense NESW.",
+                        {kNote1, kNote2, page::kNoteAzimuth,
                          "4. Shadow angle is expressed as an angle to the horizontal plane."}};
   return m;
 }
@@ -63,10 +63,10 @@ std::string WriteShadowDataPage(const ReportInputs& in, const ShadowProfile& pro
   page::HeaderValues v = page::SiteHeaderValues(s);
   v.emplace_back("Sunrise", FormatTimePadded(rise));
   v.emplace_back("Sunset", FormatTimePadded(set));
-  v.emplace_back("Length of Day", FormatTimePadded(set - rise + (rise > set ? 24 : 0)));
+  v.emplace_back("Length of Day", FormatTimePadded(page::DayLength(rise, set)));
   v.emplace_back("Solar Noon", FormatTime(SolarNoon(in.Date, s.dst(), s.zone(), s.longitude())));
   v.emplace_back("Height of Structure", heightText + " " + s.UnitsText);
-  v.emplace_back("Orientation", std::to_string(s.Orientation) + " degs");
+  v.emplace_back("Orientation", page::DegreesText(s.Orientation));
 
   std::vector<Row> rows;
   for (int h = 1; h <= 24; ++h) {
