@@ -50,10 +50,16 @@ std::string FormatWhole(double x) {
   return std::to_string(static_cast<long long>(r));
 }
 
-const DateLocale& DefaultDateLocale() {
-  static const DateLocale locale;
+namespace {
+DateLocale& defaultLocale() {
+  static DateLocale locale;
   return locale;
 }
+}  // namespace
+
+const DateLocale& DefaultDateLocale() { return defaultLocale(); }
+
+void SetDefaultDateLocale(const DateLocale& locale) { defaultLocale() = locale; }
 
 int DayOfWeek(const CalendarDate& date) {
   // Proleptic Gregorian day count (Howard Hinnant's days_from_civil), 1970-01-01 a Thursday.

@@ -38,7 +38,7 @@ inline std::string FormatSignedAngle(double degrees) { return FormatDms(degrees,
 // A length rounded to a whole number, written without decimals ("n/a" when not finite).
 std::string FormatWhole(double x);
 
-// The parts of the locale that date formats use. Defaults are those of en_US.
+// The parts of the locale that date formats use. Built-in values are those of en_US.
 struct DateLocale {
   std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",   "May",      "June",
                                              "July",    "August",   "September", "October", "November", "December"};
@@ -52,7 +52,10 @@ struct DateLocale {
   std::string LongDateFormat = "dddd, mmmm d, yyyy";   // what "dddddd" writes
 };
 
+// The locale dates are written with when none is given: en_US until the program sets the
+// user's own at start-up (the batch tool keeps en_US, so its output does not vary).
 const DateLocale& DefaultDateLocale();
+void SetDefaultDateLocale(const DateLocale& locale);
 
 // 0 = Sunday ... 6 = Saturday.
 int DayOfWeek(const CalendarDate& date);

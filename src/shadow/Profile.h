@@ -57,7 +57,7 @@ struct ProfileInputs {
 // What the texts need from outside: today's date, the locale's date names and the title.
 struct ProfileTextContext {
   CalendarDate Today;
-  DateLocale Locale;
+  DateLocale Locale = DefaultDateLocale();
   std::string ApplicationTitle = "Sardon Kelvaro";
 };
 
@@ -69,7 +69,7 @@ inline constexpr std::size_t kProfileTextLimit = 255;
 bool ComputeProfile(SiteTime& site, const ProfileInputs& in, ShadowProfile& profile,
                     const ProfileTextContext& context);
 
-// The same with today's date and the default locale.
+// The same with today's date and the default date locale.
 bool ComputeProfile(SiteTime& site, const ProfileInputs& in, ShadowProfile& profile);
 
 // Shadow direction: the azimuth turned by 180 degrees, in (0, 360] (azimuth 180 gives 360).

@@ -182,3 +182,19 @@ TEST(Profile, FailuresShowTheirMessages) {
   EXPECT_EQ(cap.messages()[0].text, "There has been an error while retrieving the data");
   EXPECT_EQ(cap.messages()[0].kind, MsgKind::Error);
 }
+
+TEST(Profile, TitlesFollowTheDefaultDateLocale) {
+  // The program sets the user's locale at start-up; the titles' long dates follow it.
+  DateLocale de;
+  de.LongMonthNames[5] = "Juni";
+  de.LongDayNames[5] = "Freitag";
+  de.LongDateFormat = "dddd, d. mmmm yyyy";
+  SetDefaultDateLocale(de);
+  SiteTime site = london(2024, 6, 21);
+  ShadowProfile p;
+  bool ok = ComputeProfile(site, {false, 2000, 100, 10}, p);
+  SetDefaultDateLocale(DateLocale{});
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(p.HorizontalTitle, "HORIZONTAL SHADOW PROFILE for Freitag, 21. Juni 2024, Height of Structure 2000mm");
+  EXPECT_EQ(FormatDate({21, 6, 2024}, "dddddd"), "Friday, June 21, 2024");
+}

@@ -7,6 +7,7 @@
 #include "ephemeris/LongLat.h"
 #include "platform/message_boxes.h"
 #include "platform/notify.h"
+#include "reports/QtDateLocale.h"
 #include "reports/ReportCommands.h"
 #include "reports/SCalc.h"
 #include "reports/SunHTM.h"
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationDisplayName(title);
   QApplication::setOrganizationName("Dravenco");
   kelvaro::installMessageBoxes();
+  // Dates in drawings, labels and pages are written the way the user's locale writes them.
+  kelvaro::SetDefaultDateLocale(kelvaro::SystemDateLocale());
 
   // The four windows of the run, in this order; they live until the program ends.
   kelvaro::TMainForm mainForm(QCoreApplication::applicationDirPath());
