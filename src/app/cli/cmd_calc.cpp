@@ -42,6 +42,7 @@ KELVARO_CLI_COMMAND("calc", "the solar calculator for a site, date and local civ
                     "kelvaro-cli calc [--lat 52:00:00N] [--lon 0:07:00W] [--zone -5:30] [--dst 1]\n"
                     "                 [--date 2024-06-21] --time H:MM [--json] [--output FILE]\n"
                     "  prints the calculator window's captions and values; --json gives\n"
-                    "  {\"labels\": {caption: text}}",
+                    "  {\"labels\": {caption: text}}; exits 3 after the error message when solar\n"
+                    "  noon falls at an ambiguous local time",
                     run);
 }  // namespace kelvaro::cli
