@@ -300,3 +300,46 @@ TEST(RiseSet, DateArgumentIsUnchanged) {
   SunriseSunset(d, 0, 10, -33.87, 151.2);
   EXPECT_EQ(d.Day, copy.Day);
 }
+
+// The values below were worked through the algorithm's steps in a separate, independent
+// transcription (double precision); agreement to 1e-9 shows every coefficient and every
+// step in place, which the comparisons with the modern reference above are too coarse for.
+TEST(SunPosition, StepByStepValuesToTheNinthDecimal) {
+  const double tol = 1e-9;
+  NutationTerms n = Nutation(date(2000, 1, 1));
+  EXPECT_NEAR(n.DeltaPsi, -0.0038772865055807237, tol);
+  EXPECT_NEAR(n.DeltaEpsilon, -0.001599198614222813, tol);
+  EXPECT_NEAR(Obliquity(date(2000, 1, 1)), 23.437692649403118, tol);
+  EXPECT_NEAR(GST0(date(2000, 1, 1)), 6.66451964579473, tol);
+
+  SunPosition p = ComputeSunPosition(date(2024, 6, 21), 1, 12.0, 0, 51.5, -0.12);
+  EXPECT_NEAR(p.GeometricLongitude, 90.56827999222541, tol);
+  EXPECT_EQ(p.Distance, 1.01624);
+  EXPECT_NEAR(p.ApparentLongitude, 90.56160186677029, tol);
+  EXPECT_NEAR(p.RightAscension, 6.040806956860406, tol);
+  EXPECT_NEAR(p.Declination, 23.437222986696177, tol);
+  EXPECT_NEAR(p.HourAngle, 22.960241808067916, tol);
+  EXPECT_NEAR(p.Azimuth, 150.94438289389402, tol);
+  EXPECT_NEAR(p.Altitude, 59.474424247305166, tol);
+  // A Julian-calendar date.
+  p = ComputeSunPosition(date(1700, 1, 15), 0, 15.0, 0, 45, 10);
+  EXPECT_NEAR(p.GeometricLongitude, 295.61941625862056, tol);
+  EXPECT_NEAR(p.Declination, -21.051990121547036, tol);
+  EXPECT_NEAR(p.Azimuth, 228.42312532874996, tol);
+  EXPECT_NEAR(p.Altitude, 8.527348587024544, tol);
+
+  RiseSetTimes rs = SunriseSunset(date(2024, 6, 21), 1, 0, 51.5, -0.12);
+  EXPECT_NEAR(rs.RiseUT, 3.7197913200794437, tol);
+  EXPECT_NEAR(rs.RiseLCT, 4.719791320079444, tol);
+  EXPECT_NEAR(rs.RiseAzimuth, 48.905084863561186, tol);
+  EXPECT_NEAR(rs.SetLCT, 21.35965146044547, tol);
+  EXPECT_NEAR(rs.SetAzimuth, 311.0890328737039, tol);
+  // Zone +10 at 151.2 E: the estimates lie on the previous UT day.
+  rs = SunriseSunset(date(2024, 3, 20), 0, 10, -33.87, 151.2);
+  EXPECT_NEAR(rs.RiseUT, 19.973076446682136, tol);
+  EXPECT_NEAR(rs.RiseLCT, 5.973076446682134, tol);
+  EXPECT_NEAR(rs.RiseAzimuth, 90.69967182436655, tol);
+  EXPECT_NEAR(rs.SetUT, 8.105829550628211, tol);
+  EXPECT_NEAR(rs.SetLCT, 18.10582955062821, tol);
+  EXPECT_NEAR(rs.SetAzimuth, 269.5403767039712, tol);
+}
