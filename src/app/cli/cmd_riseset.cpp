@@ -1,5 +1,4 @@
 #include "app/cli/command.h"
-#include "app/cli/json.h"
 #include "app/cli/support_site.h"
 #include "ephemeris/Format.h"
 
@@ -18,25 +17,16 @@ int run(const std::vector<std::string>& argv, Io& io) {
   } catch (const EEphemerisError& e) {
     throw Failure(e.what());
   }
-  const std::pair<const char*, double> fields[] = {
+  const NamedNumbers fields = {
       {"RiseUT", rs.RiseUT},   {"RiseLCT", rs.RiseLCT}, {"RiseAzimuth", rs.RiseAzimuth},
       {"SetUT", rs.SetUT},     {"SetLCT", rs.SetLCT},   {"SetAzimuth", rs.SetAzimuth},
       {"SolarNoon", SolarNoonOf(rs)},
   };
-  std::string text;
-  if (args.flag("--json")) {
-    JsonWriter w;
-    w.beginObject();
-    for (const auto& [name, value] : fields) w.field(name, value);
-    w.endObject();
-    text = w.str();
-  } else {
-    for (const auto& [name, value] : fields) {
-      std::string name_(name);
-      bool angle = name_.find("Azimuth") != std::string::npos;
-      text += name_ + ": " + numberText(value) + " (" + (angle ? FormatAngle(value) : FormatTime(value)) + ")\n";
-    }
-  }
+  // Text output adds each value as h:mm:ss or d:mm:ss.
+  std::string text = namedNumbersText(args, fields, [](const std::string& name, double value) {
+    bool angle = name.find("Azimuth") != std::string::npos;
+    return " (" + (angle ? FormatAngle(value) : FormatTime(value)) + ")";
+  });
   emit(args, io, text);
   return kOk;
 }

@@ -1,5 +1,4 @@
 #include "app/cli/command.h"
-#include "app/cli/json.h"
 #include "app/cli/support_site.h"
 
 namespace kelvaro::cli {
@@ -14,7 +13,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
   ClockTime t = parseClockTime(args, "--time", true);
   SunPosition p = ComputeSunPosition(site.Date, site.dst(), t.decimal(), site.zone(), site.latitude(),
                                      site.longitude());
-  const std::pair<const char*, double> fields[] = {
+  const NamedNumbers fields = {
       {"GeometricLongitude", p.GeometricLongitude},
       {"Distance", p.Distance},
       {"GeometricRightAscension", p.GeometricRightAscension},
@@ -27,16 +26,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
       {"Altitude", p.Altitude},
       {"LocalTime", p.LocalTime},
   };
-  std::string text;
-  if (args.flag("--json")) {
-    JsonWriter w;
-    w.beginObject();
-    for (const auto& [name, value] : fields) w.field(name, value);
-    w.endObject();
-    text = w.str();
-  } else {
-    for (const auto& [name, value] : fields) text += std::string(name) + ": " + numberText(value) + "\n";
-  }
+  std::string text = namedNumbersText(args, fields);
   emit(args, io, text);
   return kOk;
 }

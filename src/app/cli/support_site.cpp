@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "app/cli/json.h"
 #include "ephemeris/Format.h"
 
 namespace kelvaro::cli {
@@ -58,6 +59,21 @@ std::string numberText(double v) {
   char buf[32];
   auto r = std::to_chars(buf, buf + sizeof buf, v);
   return std::string(buf, r.ptr);
+}
+
+std::string namedNumbersText(const Args& args, const NamedNumbers& fields,
+                             const std::function<std::string(const std::string& name, double value)>& note) {
+  if (args.flag("--json")) {
+    JsonWriter w;
+    w.beginObject();
+    for (const auto& [name, value] : fields) w.field(name, value);
+    w.endObject();
+    return w.str();
+  }
+  std::string text;
+  for (const auto& [name, value] : fields)
+    text += std::string(name) + ": " + numberText(value) + (note ? note(name, value) : "") + "\n";
+  return text;
 }
 
 std::vector<OptionSpec> siteOptions() { return {{"--lat"}, {"--lon"}, {"--zone"}, {"--dst"}, {"--date"}}; }

@@ -1,7 +1,9 @@
 #pragma once
 // Site, date and time arguments of the solar commands, read the way the settings dialog
 // reads its inputs: --lat 52:00:00N --lon 0:07:00W --zone -5:30 --dst 1 --date 2024-06-21.
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/cli/command.h"
@@ -32,5 +34,11 @@ int intOption(const Args& args, const std::string& name, int lo, int hi, int fal
 
 // Shortest text that reads back as the same double.
 std::string numberText(double v);
+
+// Named numbers of a record: a JSON object with --json, else one "Name: value" line each, with
+// what `note` gives (when set) after the value.
+using NamedNumbers = std::vector<std::pair<const char*, double>>;
+std::string namedNumbersText(const Args& args, const NamedNumbers& fields,
+                             const std::function<std::string(const std::string& name, double value)>& note = {});
 
 }  // namespace kelvaro::cli
