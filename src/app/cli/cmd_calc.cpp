@@ -8,10 +8,7 @@ namespace kelvaro::cli {
 namespace {
 
 int run(const std::vector<std::string>& argv, Io& io) {
-  auto specs = siteOptions();
-  specs.insert(specs.end(), {{"--time"}, {"--json", false}, {"--output"}});
-  Args args = parseArgs(argv, specs);
-  if (!args.positional.empty()) throw UsageError("unexpected argument " + args.positional.front());
+  Args args = parseSiteCommand(argv, {{"--time"}, {"--json", false}, {"--output"}});
   SiteTime site = readSite(args);
   ClockTime t = parseClockTime(args, "--time", false);
   SolarCalculatorPage page;

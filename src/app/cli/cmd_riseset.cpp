@@ -6,10 +6,7 @@ namespace kelvaro::cli {
 namespace {
 
 int run(const std::vector<std::string>& argv, Io& io) {
-  auto specs = siteOptions();
-  specs.insert(specs.end(), {{"--json", false}, {"--output"}});
-  Args args = parseArgs(argv, specs);
-  if (!args.positional.empty()) throw UsageError("unexpected argument " + args.positional.front());
+  Args args = parseSiteCommand(argv, {{"--json", false}, {"--output"}});
   SiteTime site = readSite(args);
   RiseSetTimes rs;
   try {

@@ -78,6 +78,14 @@ std::string namedNumbersText(const Args& args, const NamedNumbers& fields,
 
 std::vector<OptionSpec> siteOptions() { return {{"--lat"}, {"--lon"}, {"--zone"}, {"--dst"}, {"--date"}}; }
 
+Args parseSiteCommand(const std::vector<std::string>& argv, const std::vector<OptionSpec>& extra) {
+  auto specs = siteOptions();
+  specs.insert(specs.end(), extra.begin(), extra.end());
+  Args args = parseArgs(argv, specs);
+  if (!args.positional.empty()) throw UsageError("unexpected argument " + args.positional.front());
+  return args;
+}
+
 int intOption(const Args& args, const std::string& name, int lo, int hi, int fallback) {
   auto v = args.get(name);
   if (!v) return fallback;

@@ -14,6 +14,9 @@ namespace kelvaro::cli {
 // --lat --lon --zone --dst --date; every one optional (the dialog's initial values, today).
 std::vector<OptionSpec> siteOptions();
 
+// The arguments of a command that takes the site options, `extra` and no positional argument.
+Args parseSiteCommand(const std::vector<std::string>& argv, const std::vector<OptionSpec>& extra);
+
 // The raw inputs; UsageError naming the argument for anything the dialog would not accept.
 SiteInputs parseSiteInputs(const Args& args);
 
