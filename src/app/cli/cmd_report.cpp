@@ -79,7 +79,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
   in.ApplicationTitle = kApplicationTitle;
   ReportPdfOptions pdf;
   pdf.fontName = args.get("--font").value_or(pdf.fontName);
-  pdf.fontSize = intOption(args, "--font-size", 6, 48, pdf.fontSize);
+  pdf.fontSize = intOption(args, "--font-size", 6, 999, pdf.fontSize);  // as the window's size box takes it
   if (args.has("--pdf") && !reportPdfWriter()) throw UsageError("--pdf: this build has no printing");
 
   std::string page;
