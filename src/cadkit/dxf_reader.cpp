@@ -363,6 +363,7 @@ class Reader {
   }
 
   void finish() {
+    doc_.assignHandles();  // seeds new handles above every handle of the file
     if (!haveVersion_) {
       doc_.hadHeader = false;
       doc_.release = Release::R12;

@@ -80,13 +80,7 @@ class Writer {
   void table(Table<Rec>& t) {
     using R0 = Rec;
     std::string_view name = R0::kTable;
-    if (name == "VPORT" || name == "UCS") {
-      if (rel_ < Release::R10) return;
-    } else if (name == "APPID" || name == "DIMSTYLE") {
-      if (rel_ < Release::R12) return;
-    } else if (name == "BLOCK_RECORD") {
-      if (rel_ < Release::R13) return;
-    }
+    if (rel_ < R0::kSince) return;
     out_.raw(0, "TABLE");
     out_.raw(2, name);
     if (handles()) out_.handle(5, t.frame.handle);

@@ -99,7 +99,7 @@ Object* Document::findObject(Handle h) {
 
 void forEachFrame(Document& d, const std::function<void(Frame&)>& fn) {
   forEachTable(d, [&](auto& t) {
-    fn(t.frame);
+    if (t.present || !t.entries.empty()) fn(t.frame);
     for (auto& e : t.entries) fn(e.frame);
   });
   for (auto& b : d.blocks) {

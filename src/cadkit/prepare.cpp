@@ -78,6 +78,10 @@ class Preparer {
       for (auto& e : b.entities) convert(e, out);
       b.entities = std::move(out);
     }
+    forEachTable(d_, [&](auto& t) {
+      using Rec = std::decay_t<decltype(t.entries.front().rec)>;
+      if (!t.present && rel_ >= Rec::kSince) t.frame.handle = d_.newHandle(), t.present = true;
+    });
     if (rel_ >= Release::R13) structure();
     if (rel_ >= Release::R12) appIds();
     if (rel_ < Release::R13) d_.objects.clear();
@@ -314,6 +318,7 @@ class Preparer {
   // Block records for every block, the root dictionary and (2000) the layouts.
   void structure() {
     auto& recs = d_.blockRecords;
+    if (!recs.present) recs.frame.handle = d_.newHandle();
     recs.present = true;
     for (auto& b : d_.blocks) {
       bool found = false;

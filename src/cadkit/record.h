@@ -17,7 +17,11 @@ struct Frame {
   Extras extras;               // tags no field claimed
   std::vector<Tag> embedded;   // 101 embedded objects, kept raw
   std::vector<Tag> xdata;      // 1001 ... extended data
-  bool operator==(const Frame&) const = default;
+  // The owner follows from where a record sits and is rebuilt on save, so it is not compared.
+  bool operator==(const Frame& o) const {
+    return handle == o.handle && appGroups == o.appGroups && extras == o.extras && embedded == o.embedded &&
+           xdata == o.xdata;
+  }
 };
 
 struct EntityCommon {

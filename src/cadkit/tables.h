@@ -7,6 +7,7 @@ namespace kelvaro::cad {
 
 struct Layer {
   static constexpr const char* kTable = "LAYER";
+  static constexpr Release kSince = Release::R2_5;  // first release with this table
   static constexpr const char* kSub = "AcDbLayerTableRecord";
   std::string name;
   std::int16_t flags = 0;  // 1 frozen, 2 frozen in new viewports, 4 locked
@@ -54,6 +55,7 @@ struct Dash {
 
 struct Linetype {
   static constexpr const char* kTable = "LTYPE";
+  static constexpr Release kSince = Release::R2_5;  // first release with this table
   static constexpr const char* kSub = "AcDbLinetypeTableRecord";
   std::string name, description;
   std::int16_t flags = 0, alignment = 65;
@@ -75,6 +77,7 @@ struct Linetype {
 
 struct TextStyle {
   static constexpr const char* kTable = "STYLE";
+  static constexpr Release kSince = Release::R2_5;  // first release with this table
   static constexpr const char* kSub = "AcDbTextStyleTableRecord";
   std::string name, font = "txt", bigFont;
   std::int16_t flags = 0, generation = 0;  // flags 1: shape file
@@ -97,6 +100,7 @@ struct TextStyle {
 
 struct View {
   static constexpr const char* kTable = "VIEW";
+  static constexpr Release kSince = Release::R2_5;  // first release with this table
   static constexpr const char* kSub = "AcDbViewTableRecord";
   std::string name;
   std::int16_t flags = 0, viewMode = 0;
@@ -124,6 +128,7 @@ struct View {
 
 struct Vport {
   static constexpr const char* kTable = "VPORT";
+  static constexpr Release kSince = Release::R10;  // first release with this table
   static constexpr const char* kSub = "AcDbViewportTableRecord";
   std::string name;
   std::int16_t flags = 0;
@@ -166,6 +171,7 @@ struct Vport {
 
 struct Ucs {
   static constexpr const char* kTable = "UCS";
+  static constexpr Release kSince = Release::R10;  // first release with this table
   static constexpr const char* kSub = "AcDbUCSTableRecord";
   std::string name;
   std::int16_t flags = 0;
@@ -184,6 +190,7 @@ struct Ucs {
 
 struct AppId {
   static constexpr const char* kTable = "APPID";
+  static constexpr Release kSince = Release::R12;  // first release with this table
   static constexpr const char* kSub = "AcDbRegAppTableRecord";
   std::string name;
   std::int16_t flags = 0;
@@ -199,6 +206,7 @@ struct AppId {
 // Dimension variables beyond the name are kept as read (they differ a lot between releases).
 struct DimStyle {
   static constexpr const char* kTable = "DIMSTYLE";
+  static constexpr Release kSince = Release::R12;  // first release with this table
   static constexpr const char* kSub = "AcDbDimStyleTableRecord";
   std::string name;
   std::int16_t flags = 0;
@@ -213,6 +221,7 @@ struct DimStyle {
 
 struct BlockRecord {
   static constexpr const char* kTable = "BLOCK_RECORD";
+  static constexpr Release kSince = Release::R13;  // first release with this table
   static constexpr const char* kSub = "AcDbBlockTableRecord";
   std::string name;
   std::int16_t flags = 0;

@@ -1,0 +1,140 @@
+// The reader on hand-written snippets: tolerance, encodings, binary files, damaged input.
+#include <gtest/gtest.h>
+
+#include "cadkit/dxf_io.h"
+#include "sample_drawing.h"
+
+namespace kelvaro::cad {
+namespace {
+using namespace std::string_literals;
+
+std::string dxf(std::initializer_list<std::pair<int, std::string>> tags) {
+  std::string s;
+  for (const auto& [c, v] : tags) s += std::to_string(c) + "\n" + v + "\n";
+  return s;
+}
+
+const std::string kR12Head = dxf({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"},
+                                  {9, "$DWGCODEPAGE"}, {3, "ANSI_1252"}, {0, "ENDSEC"}});
+
+TEST(DxfReader, FieldsInAnyOrderAndUnknownCodesAreKept) {
+  std::string s = kR12Head + dxf({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {11, "4"}, {21, "5"},
+                                  {8, "A"}, {999, "x"}, {10, "1"}, {20, "2"}, {77, "12"}, {62, "3"},
+                                  {0, "ENDSEC"}, {0, "EOF"}});
+  Document d = readDxf(s);
+  ASSERT_EQ(d.modelSpace().entities.size(), 1u);
+  const Entity& e = d.modelSpace().entities[0];
+  const Line& l = std::get<Line>(e.data);
+  EXPECT_EQ(l.start, (Vec3{1, 2, 0}));
+  EXPECT_EQ(l.end, (Vec3{4, 5, 0}));
+  EXPECT_EQ(e.common.layer, "A");
+  EXPECT_EQ(e.common.color, 3);
+  // The unknown code 77 goes back out when saved as the same release.
+  std::string out = writeDxf(d, Release::R12, {});
+  EXPECT_NE(out.find(" 77\n    12\n"), std::string::npos);
+  EXPECT_TRUE(e.frame.handle) << "files without handles get them";
+}
+
+TEST(DxfReader, EntitiesOnlyFileOpens) {
+  std::string s = dxf({{0, "SECTION"}, {2, "ENTITIES"}, {0, "CIRCLE"}, {8, "0"}, {10, "1"}, {20, "1"},
+                       {40, "2.5"}, {0, "ENDSEC"}, {0, "EOF"}});
+  Document d = readDxf(s);
+  EXPECT_FALSE(d.hadHeader);
+  ASSERT_EQ(d.modelSpace().entities.size(), 1u);
+  EXPECT_EQ(std::get<Circle>(d.modelSpace().entities[0].data).radius, 2.5);
+}
+
+TEST(DxfReader, CodePagesAndUnicodeEscapes) {
+  std::string s = dxf({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"}, {9, "$DWGCODEPAGE"},
+                       {3, "ANSI_1251"}, {0, "ENDSEC"}, {0, "SECTION"}, {2, "ENTITIES"}, {0, "TEXT"}, {8, "0"},
+                       {10, "0"}, {20, "0"}, {40, "1"}, {1, "\xC4\xEE\xEC \\U+00E9"}, {0, "ENDSEC"}, {0, "EOF"}});
+  Document d = readDxf(s);
+  // 0xC4 0xEE 0xEC are "Дом" in the Cyrillic page; \U+00E9 is é.
+  EXPECT_EQ(std::get<Text>(d.modelSpace().entities[0].data).text, "\xD0\x94\xD0\xBE\xD0\xBC \xC3\xA9");
+  // Saved again in that code page: the Cyrillic bytes come back, é (absent there) as an escape.
+  std::string out = writeDxf(d, Release::R12, {});
+  EXPECT_NE(out.find("\xC4\xEE\xEC \\U+00E9"), std::string::npos);
+}
+
+TEST(DxfReader, Release2007FilesAreUtf8) {
+  std::string s = dxf({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1021"}, {0, "ENDSEC"},
+                       {0, "SECTION"}, {2, "ENTITIES"}, {0, "TEXT"}, {8, "0"}, {10, "0"}, {20, "0"}, {40, "1"},
+                       {1, "\xE2\x82\xAC"}, {0, "ENDSEC"}, {0, "EOF"}});
+  Document d = readDxf(s);
+  EXPECT_EQ(d.release, Release::R2007);
+  EXPECT_EQ(std::get<Text>(d.modelSpace().entities[0].data).text, "\xE2\x82\xAC");
+}
+
+TEST(DxfReader, BinaryFilesOfR12UseOneByteCodes) {
+  Document d = test::sampleDrawing();
+  WriteOptions bin{.binary = true};
+  std::string r12 = writeDxf(d, Release::R12, bin);
+  std::string r2000 = writeDxf(d, Release::R2000, bin);
+  // After the sentinel: code 0 as one byte then "SECTION" (R12), or as two bytes (2000).
+  EXPECT_EQ(r12.substr(22, 8), std::string("\0SECTION", 8));
+  EXPECT_EQ(r2000.substr(22, 9), std::string("\0\0SECTION", 9));
+  EXPECT_EQ(readDxf(r12).modelSpace().entities.size(), readDxf(writeDxf(d, Release::R12, {})).modelSpace().entities.size());
+}
+
+TEST(DxfReader, DamagedInputGivesAClearErrorNeverACrash) {
+  EXPECT_THROW(readDxf(""), DxfError);
+  EXPECT_THROW(readDxf("hello world\n"), DxfError);
+  try {
+    readDxf(kR12Head + "0\nSECTION\n2\nENTITIES\n0\nLINE\nabc\n1\n");
+    FAIL() << "no error";
+  } catch (const DxfError& e) {
+    EXPECT_NE(std::string(e.what()).find("line 21"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("invalid group code"), std::string::npos);
+  }
+  try {
+    readDxf("AC1015\0\0\0\0\0"s);
+    FAIL() << "no error";
+  } catch (const DxfError& e) {
+    EXPECT_NE(std::string(e.what()).find("DWG"), std::string::npos);
+  }
+  // Every prefix of a real file either loads or fails with a message.
+  for (bool binary : {false, true}) {
+    std::string full = writeDxf(test::sampleDrawing(), Release::R2000, {.binary = binary});
+    int errors = 0;
+    for (std::size_t n = 0; n < full.size(); n += 97) {
+      try {
+        readDxf(std::string_view(full).substr(0, n));
+      } catch (const DxfError& e) {
+        ++errors;
+        EXPECT_FALSE(std::string(e.what()).empty());
+      }
+    }
+    EXPECT_GT(errors, 0);
+  }
+}
+
+TEST(DxfReader, HugeCountsDoNotAllocateOrHang) {
+  std::string s = kR12Head + dxf({{0, "SECTION"}, {2, "ENTITIES"}, {0, "HATCH"}, {8, "0"}, {91, "2000000000"},
+                                  {92, "2"}, {93, "2000000000"}, {10, "1"}, {20, "1"}, {0, "ENDSEC"}, {0, "EOF"}});
+  Document d = readDxf(s);
+  const Hatch& h = std::get<Hatch>(d.modelSpace().entities.at(0).data);
+  ASSERT_EQ(h.paths.size(), 1u);
+  EXPECT_EQ(h.paths[0].vertices.size(), 1u);
+}
+
+TEST(DxfReader, UnknownEntitiesAndObjectsAreCountedAndWrittenBack) {
+  std::string s = dxf({{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1015"}, {0, "ENDSEC"},
+                       {0, "SECTION"}, {2, "ENTITIES"}, {0, "3DSOLID"}, {5, "2A"}, {330, "1F"},
+                       {100, "AcDbEntity"}, {8, "0"}, {100, "AcDbModelerGeometry"}, {70, "1"}, {1, "acis data"},
+                       {0, "ENDSEC"}, {0, "SECTION"}, {2, "OBJECTS"}, {0, "DICTIONARY"}, {5, "C"}, {330, "0"},
+                       {100, "AcDbDictionary"}, {281, "1"}, {3, "ACAD_GROUP"}, {350, "D"}, {0, "DICTIONARY"},
+                       {5, "D"}, {330, "C"}, {100, "AcDbDictionary"}, {281, "1"}, {0, "SUN"}, {5, "E"},
+                       {330, "C"}, {100, "AcDbSun"}, {90, "1"}, {0, "ENDSEC"}, {0, "EOF"}});
+  Document d = readDxf(s);
+  EXPECT_EQ(d.unsupported["3DSOLID"], 1);
+  EXPECT_EQ(d.unsupported["SUN"], 1);
+  std::string out = writeDxf(d, Release::R2000, {});
+  EXPECT_NE(out.find("AcDbModelerGeometry\n 70\n     1\n  1\nacis data\n"), std::string::npos);
+  EXPECT_NE(out.find("SUN\n  5\nE\n330\nC\n100\nAcDbSun\n 90\n     1\n"), std::string::npos);
+  SaveReport rep;
+  writeDxf(d, Release::R12, {}, &rep);
+  EXPECT_EQ(rep.dropped["3DSOLID"], 1);
+}
+
+}  // namespace
+}  // namespace kelvaro::cad
