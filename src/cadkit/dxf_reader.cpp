@@ -169,23 +169,24 @@ class Reader {
   void framed(std::vector<Tag>& tags, Frame& frame, int handleCode, Fn&& describeAll) {
     std::vector<Tag> body;
     body.reserve(tags.size());
+    FrameTags kept;
     bool sawSub = false, gotHandle = false, gotOwner = false;
     std::size_t n = tags.size();
     for (std::size_t i = 0; i < n; ++i) {
       Tag& t = tags[i];
       if (t.code == 1001) {
-        for (; i < n; ++i) frame.xdata.push_back(std::move(tags[i]));
+        for (; i < n; ++i) kept.xdata.push_back(std::move(tags[i]));
         break;
       }
       if (t.code == 101) {
-        for (; i < n && tags[i].code != 1001; ++i) frame.embedded.push_back(std::move(tags[i]));
+        for (; i < n && tags[i].code != 1001; ++i) kept.embedded.push_back(std::move(tags[i]));
         --i;
         continue;
       }
       if (t.code == 102 && !t.text.empty() && t.text[0] == '{') {
         for (; i < n; ++i) {
           bool close = tags[i].code == 102 && trimmed(tags[i].text) == "}";
-          frame.appGroups.push_back(tags[i]);
+          kept.appGroups.push_back(tags[i]);
           if (close) break;
         }
         continue;
@@ -204,7 +205,9 @@ class Reader {
       body.push_back(std::move(t));
     }
     FieldReader rd(body, doc_.release);
-    rd.readRecord(describeAll, frame.extras);
+    rd.readRecord(describeAll, kept.extras);
+    if (!kept.xdata.empty() || !kept.embedded.empty() || !kept.appGroups.empty() || !kept.extras.empty())
+      frame.tags.get() = std::move(kept);
   }
 
   template <class Rec>
@@ -212,7 +215,7 @@ class Reader {
     table.present = true;
     framed(head.tags, table.frame, 5, [](auto&) {});
     // The head's own name (2) and count (70) are rebuilt on save.
-    for (auto& g : table.frame.extras)
+    for (auto& g : table.frame.extras())
       std::erase_if(g.tags, [](const Tag& t) { return t.code == 2 || t.code == 70; });
     Record r;
     while (true) {
@@ -272,10 +275,10 @@ class Reader {
     e.data = makeEntityData(type == "3DLINE" ? "LINE" : type);  // old 3D lines are lines
     framed(r.tags, e.frame, 5, [&](auto& v) {
       e.common.describe(v);
-      std::visit([&](auto& d) { d.describe(v); }, e.data);
+      std::visit([&](auto& d) { d.describe(v); }, *e.data);
     });
-    if (auto* raw = std::get_if<RawEntity>(&e.data)) doc_.unsupported[raw->type]++;
-    if (auto* p = std::get_if<Polyline>(&e.data)) {
+    if (auto* raw = std::get_if<RawEntity>(&*e.data)) doc_.unsupported[raw->type]++;
+    if (auto* p = std::get_if<Polyline>(&*e.data)) {
       Record x;
       while (next(x)) {
         std::string t = upper(x.type);
@@ -290,7 +293,7 @@ class Reader {
           break;
         }
       }
-    } else if (auto* ins = std::get_if<Insert>(&e.data)) {
+    } else if (auto* ins = std::get_if<Insert>(&*e.data)) {
       Record x;
       bool attribs = false;
       while (next(x)) {
@@ -371,6 +374,15 @@ class Reader {
     }
     // The ENTITIES section holds model space and the active paper space, told apart by the
     // paper-space flag (owner handles are not trusted: some files name model space oddly).
+    Block& model = doc_.modelSpace();
+    if (model.entities.empty()) {  // the usual case: take the section's list as it is
+      std::vector<Entity> paper;
+      for (auto& e : loose_)
+        if (e.common.paperSpace) paper.push_back(std::move(e));
+      std::erase_if(loose_, [](const Entity& e) { return e.common.paperSpace != 0; });
+      model.entities.swap(loose_);
+      loose_ = std::move(paper);
+    }
     for (auto& e : loose_) {
       Block& target = e.common.paperSpace ? doc_.paperSpace() : doc_.modelSpace();
       target.entities.push_back(std::move(e));
@@ -409,10 +421,13 @@ Document readDxf(std::string_view data) {
 Document readDxfFile(const std::filesystem::path& path) {
   std::ifstream f(path, std::ios::binary);
   if (!f) throw DxfError("cannot open " + path.string(), 0);
-  std::ostringstream ss;
-  ss << f.rdbuf();
-  if (f.bad()) throw DxfError("cannot read " + path.string(), 0);
-  return readDxf(ss.str());
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  if (ec) throw DxfError("cannot read " + path.string() + ": " + ec.message(), 0);
+  std::string data(static_cast<std::size_t>(size), '\0');
+  f.read(data.data(), static_cast<std::streamsize>(size));
+  if (f.bad() || static_cast<std::uintmax_t>(f.gcount()) != size) throw DxfError("cannot read " + path.string(), 0);
+  return readDxf(data);
 }
 
 }  // namespace kelvaro::cad

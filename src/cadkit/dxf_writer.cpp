@@ -1,5 +1,6 @@
 // DXF writer: every record goes out through its description, for any save-as release.
 #include <cstdio>
+#include <utility>
 #include <fstream>
 #include <random>
 #include <system_error>
@@ -64,16 +65,16 @@ class Writer {
     if (handles()) out_.handle(handleCode, f.handle);
     if (modern()) {
       if (keep_ || rel_ >= Release::R13)
-        for (const Tag& t : f.appGroups) out_.tag(t);
+        for (const Tag& t : std::as_const(f).appGroups()) out_.tag(t);
       out_.handle(330, owner);
     }
-    FieldWriter w(out_, &f.extras, keep_ || own);
+    FieldWriter w(out_, &std::as_const(f).extras(), keep_ || own);
     describeAll(w);
     w.finish();
     if (keep_ && modern())
-      for (const Tag& t : f.embedded) out_.tag(t);
+      for (const Tag& t : std::as_const(f).embedded()) out_.tag(t);
     if (rel_ >= Release::R12)
-      for (const Tag& t : f.xdata) out_.tag(t);
+      for (const Tag& t : std::as_const(f).xdata()) out_.tag(t);
   }
 
   template <class Rec>
@@ -122,18 +123,18 @@ class Writer {
 
   void entity(Entity& e, Handle owner, bool paper) {
     e.common.paperSpace = paper ? 1 : 0;
-    if (auto* ins = std::get_if<Insert>(&e.data)) ins->attribsFollow = ins->attribs.empty() ? 0 : 1;
+    if (auto* ins = std::get_if<Insert>(&*e.data)) ins->attribsFollow = ins->attribs.empty() ? 0 : 1;
     record(
         typeName(e.data), e.frame, 5, owner,
         [&](auto& v) {
           e.common.describe(v);
-          std::visit([&](auto& x) { x.describe(v); }, e.data);
+          std::visit([&](auto& x) { x.describe(v); }, *e.data);
         },
         isRaw(e.data));
-    if (auto* p = std::get_if<Polyline>(&e.data)) {
+    if (auto* p = std::get_if<Polyline>(&*e.data)) {
       for (auto& vx : p->vertices) sub("VERTEX", vx, e.frame.handle, e.common);
       sub("SEQEND", p->seqend, e.frame.handle, e.common);
-    } else if (auto* ins = std::get_if<Insert>(&e.data); ins && !ins->attribs.empty()) {
+    } else if (auto* ins = std::get_if<Insert>(&*e.data); ins && !ins->attribs.empty()) {
       for (auto& a : ins->attribs) sub("ATTRIB", a, e.frame.handle, e.common);
       sub("SEQEND", ins->seqend, e.frame.handle, e.common);
     }

@@ -106,10 +106,10 @@ void forEachFrame(Document& d, const std::function<void(Frame&)>& fn) {
     fn(b.frame);
     for (auto& e : b.entities) {
       fn(e.frame);
-      if (auto* p = std::get_if<Polyline>(&e.data)) {
+      if (auto* p = std::get_if<Polyline>(&*e.data)) {
         for (auto& v : p->vertices) fn(v.frame);
         fn(p->seqend.frame);
-      } else if (auto* i = std::get_if<Insert>(&e.data)) {
+      } else if (auto* i = std::get_if<Insert>(&*e.data)) {
         for (auto& a : i->attribs) fn(a.frame);
         if (!i->attribs.empty()) fn(i->seqend.frame);
       }

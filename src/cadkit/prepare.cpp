@@ -2,6 +2,7 @@
 // older equivalents, what has none is left out and reported; R13 and later get the block
 // records, dictionaries and layouts their structure needs.
 #include <cmath>
+#include <utility>
 #include <set>
 
 #include "cadkit/dxf_io.h"
@@ -99,7 +100,10 @@ class Preparer {
   Entity like(const Entity& e, EntityData data) {
     Entity n;
     n.frame.handle = e.frame.handle;
-    n.frame.xdata = e.frame.xdata;
+    n.frame.tags = e.frame.tags;
+    n.frame.appGroups().clear();
+    n.frame.extras().clear();
+    n.frame.embedded().clear();
     n.common = e.common;
     n.data = std::move(data);
     return n;
@@ -108,7 +112,7 @@ class Preparer {
   void convert(Entity& e, std::vector<Entity>& out) {
     const Release r = rel_;
     std::string type = typeName(e.data);
-    if (auto* lw = std::get_if<LwPolyline>(&e.data); lw && r < Release::R14) {
+    if (auto* lw = std::get_if<LwPolyline>(&*e.data); lw && r < Release::R14) {
       Polyline p;
       p.flags = static_cast<std::int16_t>(lw->flags & 1);
       p.elevation = {0, 0, lw->elevation};
@@ -124,7 +128,7 @@ class Preparer {
       out.push_back(like(e, std::move(p)));
       return converted("LWPOLYLINE -> POLYLINE");
     }
-    if (auto* h = std::get_if<Hatch>(&e.data); h && r < Release::R14) {
+    if (auto* h = std::get_if<Hatch>(&*e.data); h && r < Release::R14) {
       for (const auto& path : h->paths) {
         Polyline p;
         p.flags = 1;
@@ -145,12 +149,12 @@ class Preparer {
       return converted("HATCH -> POLYLINE (boundary only)");
     }
     if (r >= Release::R13) {
-      if (auto* raw = std::get_if<RawEntity>(&e.data); raw && r < d_.release) return dropped(raw->type);
+      if (auto* raw = std::get_if<RawEntity>(&*e.data); raw && r < d_.release) return dropped(raw->type);
       out.push_back(std::move(e));
       return;
     }
     // Before R13 ------------------------------------------------------------------------------
-    if (auto* el = std::get_if<Ellipse>(&e.data)) {
+    if (auto* el = std::get_if<Ellipse>(&*e.data)) {
       double span = el->endParam - el->startParam;
       bool full = std::fabs(std::fabs(span) - 2 * M_PI) < 1e-9 || span == 0;
       auto pts = ellipsePoints(el->center, el->majorAxis, el->ratio, el->normal, el->startParam,
@@ -159,22 +163,22 @@ class Preparer {
       out.push_back(like(e, worldPolyline(pts, full, e.common, r)));
       return converted("ELLIPSE -> POLYLINE");
     }
-    if (auto* sp = std::get_if<Spline>(&e.data)) {
+    if (auto* sp = std::get_if<Spline>(&*e.data)) {
       auto pts = sp->control.empty() ? sp->fit : splinePoints(sp->degree, sp->knots, sp->control, sp->weights, 16);
       out.push_back(like(e, worldPolyline(pts, (sp->flags & 1) != 0, e.common, r)));
       return converted("SPLINE -> POLYLINE");
     }
-    if (auto* ld = std::get_if<Leader>(&e.data)) {
+    if (auto* ld = std::get_if<Leader>(&*e.data)) {
       out.push_back(like(e, worldPolyline(ld->vertices, false, e.common, r)));
       return converted("LEADER -> POLYLINE");
     }
-    if (auto* ml = std::get_if<MLine>(&e.data)) {
+    if (auto* ml = std::get_if<MLine>(&*e.data)) {
       std::vector<Vec3> pts;
       for (const auto& v : ml->vertices) pts.push_back(v.location);
       out.push_back(like(e, worldPolyline(pts, (ml->flags & 2) != 0, e.common, r)));
       return converted("MLINE -> POLYLINE");
     }
-    if (auto* mt = std::get_if<MText>(&e.data)) {
+    if (auto* mt = std::get_if<MText>(&*e.data)) {
       std::vector<std::string> lines;
       plainMText(mt->text, lines);
       double rot = mt->rotation;
@@ -200,15 +204,15 @@ class Preparer {
       }
       return converted("MTEXT -> TEXT");
     }
-    if (auto* vp = std::get_if<Viewport>(&e.data)) {
+    if (auto* vp = std::get_if<Viewport>(&*e.data)) {
       if (r < Release::R12) return dropped(type);
       mviewXData(e.frame, *vp);
     }
-    if (std::holds_alternative<Ray>(e.data) || std::holds_alternative<XLine>(e.data) ||
-        std::holds_alternative<Image>(e.data) || std::holds_alternative<Ole2Frame>(e.data) ||
-        std::holds_alternative<RawEntity>(e.data))
+    if (std::holds_alternative<Ray>(*e.data) || std::holds_alternative<XLine>(*e.data) ||
+        std::holds_alternative<Image>(*e.data) || std::holds_alternative<Ole2Frame>(*e.data) ||
+        std::holds_alternative<RawEntity>(*e.data))
       return dropped(type);
-    if (auto* p = std::get_if<Polyline>(&e.data); p && r < Release::R10 && (p->flags & (8 | 16 | 64))) {
+    if (auto* p = std::get_if<Polyline>(&*e.data); p && r < Release::R10 && (p->flags & (8 | 16 | 64))) {
       if (p->flags & (16 | 64)) return dropped("POLYLINE (mesh)");
       p->flags = static_cast<std::int16_t>(p->flags & ~8);
       for (auto& v : p->vertices) v.data.flags = 0;
@@ -219,11 +223,11 @@ class Preparer {
 
   // Before R13 a viewport's view lives in its "ACAD" extended data.
   static void mviewXData(Frame& f, const Viewport& v) {
-    for (const Tag& t : f.xdata)
+    for (const Tag& t : std::as_const(f).xdata())
       if (t.code == 1000 && t.asText() == "MVIEW") return;  // already there (an older source)
     std::vector<Tag> x;
     bool inAcad = false;
-    for (const Tag& t : f.xdata) {
+    for (const Tag& t : std::as_const(f).xdata()) {
       if (t.code == 1001) inAcad = t.asText() == "ACAD";
       if (!inAcad) x.push_back(t);
     }
@@ -284,7 +288,7 @@ class Preparer {
     text(1002, "{");
     text(1002, "}");
     text(1002, "}");
-    f.xdata = std::move(x);
+    f.xdata() = std::move(x);
   }
 
   static std::vector<Vec3> edgePoints(const HatchEdge& ed) {
@@ -357,15 +361,21 @@ class Preparer {
       root = &d_.objects.front();
     }
     Handle rootHandle = root->frame.handle;
+    auto dictAt = [&](Handle h) -> Dictionary* {
+      Object* o = h ? d_.findObject(h) : nullptr;
+      return o ? std::get_if<Dictionary>(&o->data) : nullptr;
+    };
     auto ensureDict = [&](const char* name) -> Handle {
-      Object* rt = d_.findObject(rootHandle);
-      if (const DictEntry* de = std::get<Dictionary>(rt->data).find(name)) return de->handle;
+      Dictionary* rt = dictAt(rootHandle);
+      if (const DictEntry* de = rt->find(name); de && dictAt(de->handle)) return de->handle;
+      // Missing, or (in a damaged file) naming something that is not a dictionary.
+      std::erase_if(rt->entries, [&](const DictEntry& e) { return e.name == name; });
       Object o;
       o.frame.handle = d_.newHandle();
       o.frame.owner = rootHandle;
       o.data = Dictionary{};
       Handle h = o.frame.handle;
-      std::get<Dictionary>(rt->data).entries.push_back({name, h, 0});
+      rt->entries.push_back({name, h, 0});
       d_.objects.push_back(std::move(o));
       return h;
     };
@@ -390,8 +400,7 @@ class Preparer {
           r.rec.layout = o.frame.handle;
         }
       o.data = l;
-      Object* dd = d_.findObject(dict);
-      std::get<Dictionary>(dd->data).entries.push_back({l.name, o.frame.handle, 0});
+      if (Dictionary* dd = dictAt(dict)) dd->entries.push_back({l.name, o.frame.handle, 0});
       d_.objects.push_back(std::move(o));
     }
   }
@@ -399,7 +408,7 @@ class Preparer {
   void appIds() {
     std::set<std::string> names;
     auto collect = [&](Frame& f) {
-      for (const Tag& t : f.xdata)
+      for (const Tag& t : std::as_const(f).xdata())
         if (t.code == 1001) names.insert(t.asText());
     };
     forEachFrame(d_, collect);

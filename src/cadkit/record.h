@@ -1,6 +1,7 @@
 #pragma once
 // What every DXF record carries besides its own fields: handle, owner, application groups,
 // unclaimed tags and extended data; and the common entity properties.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,18 +11,54 @@ namespace kelvaro::cad {
 
 using R = Release;
 
-struct Frame {
-  Handle handle;
-  Handle owner;
+// A heap value that exists only once written to: most records carry none of these tags.
+template <class T>
+class Lazy {
+ public:
+  Lazy() = default;
+  Lazy(const Lazy& o) : p_(o.p_ ? std::make_unique<T>(*o.p_) : nullptr) {}
+  Lazy(Lazy&&) noexcept = default;
+  Lazy& operator=(const Lazy& o) {
+    if (this != &o) p_ = o.p_ ? std::make_unique<T>(*o.p_) : nullptr;
+    return *this;
+  }
+  Lazy& operator=(Lazy&&) noexcept = default;
+  T& get() {
+    if (!p_) p_ = std::make_unique<T>();
+    return *p_;
+  }
+  const T& get() const {
+    static const T empty{};
+    return p_ ? *p_ : empty;
+  }
+  bool operator==(const Lazy& o) const { return get() == o.get(); }
+
+ private:
+  std::unique_ptr<T> p_;
+};
+
+struct FrameTags {
   std::vector<Tag> appGroups;  // 102 {...} groups (reactors, extension dictionary), kept as read
   Extras extras;               // tags no field claimed
   std::vector<Tag> embedded;   // 101 embedded objects, kept raw
   std::vector<Tag> xdata;      // 1001 ... extended data
+  bool operator==(const FrameTags&) const = default;
+};
+
+struct Frame {
+  Handle handle;
+  Handle owner;
+  Lazy<FrameTags> tags;
+  std::vector<Tag>& appGroups() { return tags.get().appGroups; }
+  const std::vector<Tag>& appGroups() const { return tags.get().appGroups; }
+  Extras& extras() { return tags.get().extras; }
+  const Extras& extras() const { return tags.get().extras; }
+  std::vector<Tag>& embedded() { return tags.get().embedded; }
+  const std::vector<Tag>& embedded() const { return tags.get().embedded; }
+  std::vector<Tag>& xdata() { return tags.get().xdata; }
+  const std::vector<Tag>& xdata() const { return tags.get().xdata; }
   // The owner follows from where a record sits and is rebuilt on save, so it is not compared.
-  bool operator==(const Frame& o) const {
-    return handle == o.handle && appGroups == o.appGroups && extras == o.extras && embedded == o.embedded &&
-           xdata == o.xdata;
-  }
+  bool operator==(const Frame& o) const { return handle == o.handle && tags == o.tags; }
 };
 
 struct EntityCommon {

@@ -168,9 +168,12 @@ AdDrawing adLoadFile(const char* path, int, int) {
   try {
     std::ifstream f(path, std::ios::binary);
     if (!f) return fail(kAdCannotRead, path);
-    std::string data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (std::string m; isDwg(data, &m)) return fail(kAdDwgUnsupported, m);
-    o->doc = readDxf(data);
+    char magic[6] = {};
+    f.read(magic, 6);
+    if (std::string m; isDwg(std::string_view(magic, static_cast<std::size_t>(f.gcount())), &m))
+      return fail(kAdDwgUnsupported, m);
+    f.close();
+    o->doc = readDxfFile(path);
   } catch (const DxfError& e) {
     return fail(kAdInvalidFile, e.what());
   } catch (const std::exception& e) {
@@ -229,7 +232,7 @@ int adFileDisplayableInPaperspace(AdDrawing d) {
   const Block* p = o->doc.findBlock(kPaperSpace);
   int n = 0;
   if (p)
-    for (const auto& e : p->entities) n += std::holds_alternative<Viewport>(e.data) ? 1 : 0;
+    for (const auto& e : p->entities) n += std::holds_alternative<Viewport>(*e.data) ? 1 : 0;
   return n;
 }
 
@@ -542,7 +545,7 @@ int adSetEntityDefaults(AdDrawing d, AdEntity& e, int enttype) {
     default: return fail(kAdBadArgument, "entity type " + std::to_string(enttype) + " cannot be created");
   }
   e.entity.common.layer = o->doc.header.clayer.empty() ? "0" : o->doc.header.clayer;
-  if (auto* t = std::get_if<Text>(&e.entity.data)) t->style = o->doc.header.textStyle;
+  if (auto* t = std::get_if<Text>(&*e.entity.data)) t->style = o->doc.header.textStyle;
   return 1;
 }
 int adAddEntityToList(AdDrawing d, AdEntityList& list, const AdEntity& e) {

@@ -1,0 +1,89 @@
+// The info and convert commands as a user runs them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "cadkit/dxf_io.h"
+#include "sample_drawing.h"
+#include "support/run_cli.h"
+
+namespace kelvaro::cad {
+namespace {
+namespace fs = std::filesystem;
+using kelvaro::test::runCli;
+
+class DrawingCommands : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("kelvaro_cli_drawing_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    r12 = (dir / "plan.dxf").string();
+    saveDxfFile(test::sampleDrawing(), r12, Release::R12, {});
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir;
+  std::string r12;
+};
+
+TEST_F(DrawingCommands, InfoDescribesTheDrawing) {
+  auto r = runCli({"info", r12});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* expected :
+       {"\"release\": \"AC1009\"", "\"releaseName\": \"11/12\"", "\"name\": \"WALLS\"", "\"on\": false",
+        "\"locked\": true", "\"linetype\": \"DASHED\"", "\"*Model_Space\": {", "\"LINE\": 1", "\"VIEWPORT\": 1",
+        "\"julianDay\": 2460000", "\"text\": \"2023-02-24 01:00:00\"", "\"font\": \"Archs.shx\""})
+    EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+}
+
+TEST_F(DrawingCommands, InfoFailuresExitFour) {
+  auto r = runCli({"info", (dir / "none.dxf").string()});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("none.dxf"), std::string::npos);
+  std::ofstream(dir / "bad.dxf") << "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n";
+  r = runCli({"info", (dir / "bad.dxf").string()});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("line"), std::string::npos) << r.err;
+  std::ofstream(dir / "a.dwg", std::ios::binary) << "AC1015" << std::string(64, '\0');
+  r = runCli({"info", (dir / "a.dwg").string()});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("not supported yet"), std::string::npos) << r.err;
+  EXPECT_EQ(runCli({"info"}).status, 2);
+}
+
+TEST_F(DrawingCommands, ConvertWritesEachRelease) {
+  const char* releases[] = {"2.5", "2.6", "9", "10", "11/12", "13", "14", "2000"};
+  for (int i = 0; i < 8; ++i) {
+    std::string out = (dir / ("out" + std::to_string(i) + ".dxf")).string();
+    auto r = runCli({"convert", r12, out, "--release", releases[i]});
+    ASSERT_EQ(r.status, 0) << releases[i] << ": " << r.err;
+    EXPECT_EQ(readDxfFile(out).release, static_cast<Release>(i));
+  }
+  std::string bin = (dir / "bin.dxf").string();
+  ASSERT_EQ(runCli({"convert", r12, bin, "--release", "2000", "--binary"}).status, 0);
+  std::ifstream f(bin, std::ios::binary);
+  std::string head(18, '\0');
+  f.read(head.data(), 18);
+  EXPECT_EQ(head, "AutoCAD Binary DXF");
+}
+
+TEST_F(DrawingCommands, ConvertRefusesWhatItCannotDo) {
+  auto r = runCli({"convert", r12, (dir / "x.dwg").string(), "--release", "14"});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("not supported yet"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "x.dwg"));
+  r = runCli({"convert", r12, (dir / "x.dxf").string(), "--release", "15"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--release"), std::string::npos);
+  r = runCli({"convert", r12, (dir / "no" / "x.dxf").string(), "--release", "14"});
+  EXPECT_EQ(r.status, 4);
+  // Going back to R12 reports what the release cannot hold.
+  std::string full = (dir / "full.dxf").string();
+  saveDxfFile(test::sampleDrawing(), full, Release::R2000, {});
+  r = runCli({"convert", full, (dir / "old.dxf").string(), "--release", "11/12"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("RAY left out"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ELLIPSE -> POLYLINE"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace kelvaro::cad
