@@ -73,7 +73,8 @@ void ShowSettings(const ShadowSettings& s, DialogInputs& in) {
   site.LonSeconds = inputValue(lon.Seconds, 0, 59, 0);
   site.East = lon.Sign == -1;  // stored west-positive
   DmsAngle zone = storedDms(s.gTimeZone, 0.0);
-  site.ZoneHours = inputValue(zone.Degrees, 0, 12, 0) * (zone.Sign == -1 ? -1 : 1);
+  // East of the date line standard time reaches +14 (Samoa, Tonga, Kiribati).
+  site.ZoneHours = inputValue(zone.Degrees, 0, zone.Sign == -1 ? 12 : 14, 0) * (zone.Sign == -1 ? -1 : 1);
   site.ZoneMinutes = inputValue(zone.Minutes, 0, 45, 0);
   site.DaylightSaving = inputValue(s.gDaylightSaving, 0, 6, 0);
   site.Orientation = inputValue(s.cadOrient, 0, 359, 135);

@@ -39,7 +39,7 @@ struct SiteInputs {
   bool South = false;
   int LonDegrees = 0, LonMinutes = 0, LonSeconds = 0;
   bool East = false;
-  int ZoneHours = 0;    // "(West negative)", -12..12
+  int ZoneHours = 0;    // "(West negative)", -12..14
   int ZoneMinutes = 0;  // 0..45
   int DaylightSaving = 0;
   int Day = 1, Month = 1, Year = 2000;  // the date picker

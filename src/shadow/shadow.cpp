@@ -199,7 +199,7 @@ void TfrmShadow::buildControls() {
   picker_ = new QDateEdit(gbDate_);
   picker_->setCalendarPopup(true);
   picker_->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
-  zoneHours_ = spin(-12, 12, 1, 0);
+  zoneHours_ = spin(-12, 14, 1, 0);  // +13 and +14 are real standard zones
   zoneMinutes_ = spin(0, 45, 15, 0);
   dst_ = spin(0, 6, 1, 0);
   dateGrid->addWidget(picker_, 0, 1, 1, 2);
