@@ -78,13 +78,15 @@ TEST(CliSun, SiteArgumentsFollowTheDialogRules) {
   // The zone's sign comes from its hours: -0:30 is +0:30.
   EXPECT_EQ(az({"--zone", "-0:30"}), az({"--zone", "0:30"}));
   EXPECT_NE(az({"--zone", "-5:30"}), az({"--zone", "5:30"}));
+  // Places east of the date line (Tonga) keep their +13 zone, as in the dialog.
+  EXPECT_NE(az({"--zone", "13"}), az({"--zone", "12"}));
 }
 
 TEST(CliSun, BadArgumentsNameTheArgument) {
   const std::vector<std::vector<std::string>> bad = {
       {"--lat", "52X", "--time", "12:00"},        {"--lat", "90N", "--time", "12:00"},
       {"--lat", "52:60N", "--time", "12:00"},     {"--lon", "181W", "--time", "12:00"},
-      {"--lon", "-5W", "--time", "12:00"},        {"--zone", "13", "--time", "12:00"},
+      {"--lon", "-5W", "--time", "12:00"},        {"--zone", "15", "--time", "12:00"},
       {"--zone", "-5:50", "--time", "12:00"},     {"--zone", "five", "--time", "12:00"},
       {"--dst", "7", "--time", "12:00"},          {"--date", "2023-02-29", "--time", "12:00"},
       {"--date", "21/06/2024", "--time", "12:00"}, {"--time", "24:00"},

@@ -120,7 +120,7 @@ SiteInputs parseSiteInputs(const Args& args) {
     int h = 0, m = 0;
     if (!toInt(hours, h) || minutes.empty() || minutes[0] == '-' || minutes[0] == '+' || !toInt(minutes, m))
       bad("--zone", *z, "expected hours[:minutes], e.g. -5:30");
-    if (h < -12 || h > 12) bad("--zone", *z, "hours -12-12");
+    if (h < -12 || h > 14) bad("--zone", *z, "hours -12-14");
     if (m < 0 || m > 45) bad("--zone", *z, "minutes 0-45");
     in.ZoneHours = h;
     in.ZoneMinutes = m;
