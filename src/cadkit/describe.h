@@ -65,7 +65,10 @@ class FieldReader {
   void readRecord(Fn&& describeAll, Extras& extras, std::string_view (*probe)(std::string_view) = nullptr);
 
   // Visitor interface --------------------------------------------------------------------------
-  void subclass(std::string_view name, Opt = {}) { descSub_ = name; }
+  void subclass(std::string_view name, Opt = {}) {
+    descSub_ = name;
+    subOk_ = !strict_ || descSub_ == fileSub_;
+  }
   bool reading() const { return true; }
   Release rel() const { return release_; }
 
@@ -191,7 +194,7 @@ class FieldReader {
     } else static_assert(sizeof(T) == 0, "unsupported field type");
   }
   bool readable(const Opt& o) const { return !o.gateRead || o.gated(release_); }
-  bool subOk() const { return !strict_ || descSub_ == fileSub_; }
+  bool subOk() const { return subOk_; }
   bool seen(int code) const { return code >= 0 && code < 1072 && seen_->test(static_cast<std::size_t>(code)); }
   void markSeen(int code) {
     if (code >= 0 && code < 1072) seen_->set(static_cast<std::size_t>(code));
@@ -204,9 +207,10 @@ class FieldReader {
   void element(T& e, Fn& fn) {
     std::bitset<1072> mySeen;
     auto* savedSeen = seen_;
-    bool savedStrict = strict_, savedChunk = chunked_;
+    bool savedStrict = strict_, savedChunk = chunked_, savedOk = subOk_;
     seen_ = &mySeen;
     strict_ = false;
+    subOk_ = true;
     chunked_ = false;
     while (pos_ < tags_.size()) {
       cur_ = &tags_[pos_];
@@ -218,13 +222,14 @@ class FieldReader {
     seen_ = savedSeen;
     strict_ = savedStrict;
     chunked_ = savedChunk;
+    subOk_ = savedOk;
   }
 
   std::span<const Tag> tags_;
   Release release_;
   std::size_t pos_ = 0;
   const Tag* cur_ = nullptr;
-  bool matched_ = false, advanced_ = false, strict_ = false, chunked_ = false, opaque_ = false;
+  bool matched_ = false, advanced_ = false, strict_ = false, chunked_ = false, opaque_ = false, subOk_ = true;
   std::bitset<1072>* seen_ = nullptr;
   std::string_view descSub_, fileSub_;
 };
@@ -249,6 +254,7 @@ void FieldReader::readRecord(Fn&& describeAll, Extras& extras, std::string_view 
     }
     matched_ = advanced_ = false;
     descSub_ = {};
+    subOk_ = !strict_ || fileSub_.empty();
     if (!opaque_) describeAll(*this);
     if (!matched_) {
       std::string sub(fileSub_);

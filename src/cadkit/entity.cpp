@@ -32,6 +32,12 @@ bool makeByName(std::string_view type, EntityData& out) {
 }  // namespace
 
 EntityData makeEntityData(std::string_view type) {
+  // The common types first: this runs once per entity read.
+  if (type == "LINE") return Line{};
+  if (type == "LWPOLYLINE") return LwPolyline{};
+  if (type == "CIRCLE") return Circle{};
+  if (type == "ARC") return Arc{};
+  if (type == "TEXT") return Text{};
   EntityData d;
   if (!makeByName(type, d)) d = RawEntity{std::string(type)};
   return d;
