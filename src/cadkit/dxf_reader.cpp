@@ -275,10 +275,10 @@ class Reader {
     e.data = makeEntityData(type == "3DLINE" ? "LINE" : type);  // old 3D lines are lines
     framed(r.tags, e.frame, 5, [&](auto& v) {
       e.common.describe(v);
-      std::visit([&](auto& d) { d.describe(v); }, *e.data);
+      visitEntity([&](auto& d) { d.describe(v); }, e.data);
     });
-    if (auto* raw = std::get_if<RawEntity>(&*e.data)) doc_.unsupported[raw->type]++;
-    if (auto* p = std::get_if<Polyline>(&*e.data)) {
+    if (auto* raw = e.as<RawEntity>()) doc_.unsupported[raw->type]++;
+    if (auto* p = e.as<Polyline>()) {
       Record x;
       while (next(x)) {
         std::string t = upper(x.type);
@@ -293,7 +293,7 @@ class Reader {
           break;
         }
       }
-    } else if (auto* ins = std::get_if<Insert>(&*e.data)) {
+    } else if (auto* ins = e.as<Insert>()) {
       Record x;
       bool attribs = false;
       while (next(x)) {

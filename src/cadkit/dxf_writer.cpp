@@ -123,18 +123,18 @@ class Writer {
 
   void entity(Entity& e, Handle owner, bool paper) {
     e.common.paperSpace = paper ? 1 : 0;
-    if (auto* ins = std::get_if<Insert>(&*e.data)) ins->attribsFollow = ins->attribs.empty() ? 0 : 1;
+    if (auto* ins = e.as<Insert>()) ins->attribsFollow = ins->attribs.empty() ? 0 : 1;
     record(
         typeName(e.data), e.frame, 5, owner,
         [&](auto& v) {
           e.common.describe(v);
-          std::visit([&](auto& x) { x.describe(v); }, *e.data);
+          visitEntity([&](auto& x) { x.describe(v); }, e.data);
         },
         isRaw(e.data));
-    if (auto* p = std::get_if<Polyline>(&*e.data)) {
+    if (auto* p = e.as<Polyline>()) {
       for (auto& vx : p->vertices) sub("VERTEX", vx, e.frame.handle, e.common);
       sub("SEQEND", p->seqend, e.frame.handle, e.common);
-    } else if (auto* ins = std::get_if<Insert>(&*e.data); ins && !ins->attribs.empty()) {
+    } else if (auto* ins = e.as<Insert>(); ins && !ins->attribs.empty()) {
       for (auto& a : ins->attribs) sub("ATTRIB", a, e.frame.handle, e.common);
       sub("SEQEND", ins->seqend, e.frame.handle, e.common);
     }

@@ -5,7 +5,7 @@
 namespace kelvaro::cad {
 
 std::string typeName(const EntityData& d) {
-  return std::visit(
+  return visitEntity(
       [](const auto& e) -> std::string {
         using T = std::decay_t<decltype(e)>;
         if constexpr (std::is_same_v<T, RawEntity>) return e.type;
@@ -20,7 +20,7 @@ namespace {
 template <std::size_t I = 0>
 bool makeByName(std::string_view type, EntityData& out) {
   if constexpr (I + 1 < std::variant_size_v<EntityData>) {
-    using T = std::variant_alternative_t<I, EntityData>;
+    using T = std::decay_t<decltype(unbox(std::declval<std::variant_alternative_t<I, EntityData>&>()))>;
     if (type == T::kType) {
       out = T{};
       return true;
@@ -112,10 +112,10 @@ void forEachFrame(Document& d, const std::function<void(Frame&)>& fn) {
     fn(b.frame);
     for (auto& e : b.entities) {
       fn(e.frame);
-      if (auto* p = std::get_if<Polyline>(&*e.data)) {
+      if (auto* p = e.as<Polyline>()) {
         for (auto& v : p->vertices) fn(v.frame);
         fn(p->seqend.frame);
-      } else if (auto* i = std::get_if<Insert>(&*e.data)) {
+      } else if (auto* i = e.as<Insert>()) {
         for (auto& a : i->attribs) fn(a.frame);
         if (!i->attribs.empty()) fn(i->seqend.frame);
       }

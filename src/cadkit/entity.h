@@ -9,10 +9,6 @@
 
 namespace kelvaro::cad {
 
-using EntityData = std::variant<Line, Point, Circle, Arc, Ellipse, Ray, XLine, Solid, Trace, Face3d, LwPolyline,
-                                Polyline, Spline, MLine, Text, MText, AttDef, Insert, Dimension, Leader, Viewport,
-                                Image, Ole2Frame, Hatch, RawEntity>;
-
 // A value kept on the heap: entities of a million-entity drawing then cost the size of their
 // own type, not of the largest one. Copies are deep; use it as the value it holds.
 template <class T>
@@ -20,7 +16,7 @@ class Box {
  public:
   Box() : p_(std::make_unique<T>()) {}
   template <class U>
-    requires(!std::is_same_v<std::decay_t<U>, Box> && std::is_constructible_v<T, U &&>)
+    requires std::is_same_v<std::decay_t<U>, T>
   Box(U&& v) : p_(std::make_unique<T>(std::forward<U>(v))) {}
   Box(const Box& o) : p_(std::make_unique<T>(*o)) {}
   Box(Box&& o) noexcept = default;
@@ -30,7 +26,7 @@ class Box {
   }
   Box& operator=(Box&& o) noexcept = default;
   template <class U>
-    requires(!std::is_same_v<std::decay_t<U>, Box> && std::is_assignable_v<T&, U &&>)
+    requires std::is_same_v<std::decay_t<U>, T>
   Box& operator=(U&& v) {
     if (p_) *p_ = std::forward<U>(v);
     else p_ = std::make_unique<T>(std::forward<U>(v));
@@ -48,10 +44,61 @@ class Box {
   std::unique_ptr<T> p_;
 };
 
+// Types of 128 bytes and more live on the heap, so an entity costs about the size of a line.
+template <class T>
+inline constexpr bool kBoxed = sizeof(T) >= 128;
+template <class T>
+using Stored = std::conditional_t<kBoxed<T>, Box<T>, T>;
+
+using EntityData =
+    std::variant<Stored<Line>, Stored<Point>, Stored<Circle>, Stored<Arc>, Stored<Ellipse>, Stored<Ray>, Stored<XLine>,
+                 Stored<Solid>, Stored<Trace>, Stored<Face3d>, Stored<LwPolyline>, Stored<Polyline>, Stored<Spline>,
+                 Stored<MLine>, Stored<Text>, Stored<MText>, Stored<AttDef>, Stored<Insert>, Stored<Dimension>,
+                 Stored<Leader>, Stored<Viewport>, Stored<Image>, Stored<Ole2Frame>, Stored<Hatch>, RawEntity>;
+
+template <class T> T& unbox(T& x) { return x; }
+template <class T> const T& unbox(const T& x) { return x; }
+template <class T> T& unbox(Box<T>& x) { return *x; }
+template <class T> const T& unbox(const Box<T>& x) { return *x; }
+
+// std::visit over the entity types themselves (boxes opened).
+template <class F>
+decltype(auto) visitEntity(F&& f, EntityData& d) {
+  return std::visit([&](auto& x) -> decltype(auto) { return f(unbox(x)); }, d);
+}
+template <class F>
+decltype(auto) visitEntity(F&& f, const EntityData& d) {
+  return std::visit([&](const auto& x) -> decltype(auto) { return f(unbox(x)); }, d);
+}
+
+template <class T>
+T* entityAs(EntityData& d) {
+  if constexpr (kBoxed<T>) {
+    auto* b = std::get_if<Box<T>>(&d);
+    return b ? &**b : nullptr;
+  } else {
+    return std::get_if<T>(&d);
+  }
+}
+template <class T>
+const T* entityAs(const EntityData& d) {
+  return entityAs<T>(const_cast<EntityData&>(d));
+}
+
 struct Entity {
   Frame frame;
   EntityCommon common;
-  Box<EntityData> data;
+  EntityData data;
+  // The entity's data as type T, or null.
+  template <class T> T* as() { return entityAs<T>(data); }
+  template <class T> const T* as() const { return entityAs<T>(data); }
+  template <class T> bool is() const { return as<T>() != nullptr; }
+  // As T; std::bad_variant_access when it is another type.
+  template <class T> T& get() {
+    if (T* p = as<T>()) return *p;
+    throw std::bad_variant_access();
+  }
+  template <class T> const T& get() const { return const_cast<Entity*>(this)->get<T>(); }
   bool operator==(const Entity&) const = default;
 };
 

@@ -112,7 +112,7 @@ class Preparer {
   void convert(Entity& e, std::vector<Entity>& out) {
     const Release r = rel_;
     std::string type = typeName(e.data);
-    if (auto* lw = std::get_if<LwPolyline>(&*e.data); lw && r < Release::R14) {
+    if (auto* lw = e.as<LwPolyline>(); lw && r < Release::R14) {
       Polyline p;
       p.flags = static_cast<std::int16_t>(lw->flags & 1);
       p.elevation = {0, 0, lw->elevation};
@@ -128,7 +128,7 @@ class Preparer {
       out.push_back(like(e, std::move(p)));
       return converted("LWPOLYLINE -> POLYLINE");
     }
-    if (auto* h = std::get_if<Hatch>(&*e.data); h && r < Release::R14) {
+    if (auto* h = e.as<Hatch>(); h && r < Release::R14) {
       for (const auto& path : h->paths) {
         Polyline p;
         p.flags = 1;
@@ -149,12 +149,12 @@ class Preparer {
       return converted("HATCH -> POLYLINE (boundary only)");
     }
     if (r >= Release::R13) {
-      if (auto* raw = std::get_if<RawEntity>(&*e.data); raw && r < d_.release) return dropped(raw->type);
+      if (auto* raw = e.as<RawEntity>(); raw && r < d_.release) return dropped(raw->type);
       out.push_back(std::move(e));
       return;
     }
     // Before R13 ------------------------------------------------------------------------------
-    if (auto* el = std::get_if<Ellipse>(&*e.data)) {
+    if (auto* el = e.as<Ellipse>()) {
       double span = el->endParam - el->startParam;
       bool full = std::fabs(std::fabs(span) - 2 * M_PI) < 1e-9 || span == 0;
       auto pts = ellipsePoints(el->center, el->majorAxis, el->ratio, el->normal, el->startParam,
@@ -163,22 +163,22 @@ class Preparer {
       out.push_back(like(e, worldPolyline(pts, full, e.common, r)));
       return converted("ELLIPSE -> POLYLINE");
     }
-    if (auto* sp = std::get_if<Spline>(&*e.data)) {
+    if (auto* sp = e.as<Spline>()) {
       auto pts = sp->control.empty() ? sp->fit : splinePoints(sp->degree, sp->knots, sp->control, sp->weights, 16);
       out.push_back(like(e, worldPolyline(pts, (sp->flags & 1) != 0, e.common, r)));
       return converted("SPLINE -> POLYLINE");
     }
-    if (auto* ld = std::get_if<Leader>(&*e.data)) {
+    if (auto* ld = e.as<Leader>()) {
       out.push_back(like(e, worldPolyline(ld->vertices, false, e.common, r)));
       return converted("LEADER -> POLYLINE");
     }
-    if (auto* ml = std::get_if<MLine>(&*e.data)) {
+    if (auto* ml = e.as<MLine>()) {
       std::vector<Vec3> pts;
       for (const auto& v : ml->vertices) pts.push_back(v.location);
       out.push_back(like(e, worldPolyline(pts, (ml->flags & 2) != 0, e.common, r)));
       return converted("MLINE -> POLYLINE");
     }
-    if (auto* mt = std::get_if<MText>(&*e.data)) {
+    if (auto* mt = e.as<MText>()) {
       std::vector<std::string> lines;
       plainMText(mt->text, lines);
       double rot = mt->rotation;
@@ -204,15 +204,15 @@ class Preparer {
       }
       return converted("MTEXT -> TEXT");
     }
-    if (auto* vp = std::get_if<Viewport>(&*e.data)) {
+    if (auto* vp = e.as<Viewport>()) {
       if (r < Release::R12) return dropped(type);
       mviewXData(e.frame, *vp);
     }
-    if (std::holds_alternative<Ray>(*e.data) || std::holds_alternative<XLine>(*e.data) ||
-        std::holds_alternative<Image>(*e.data) || std::holds_alternative<Ole2Frame>(*e.data) ||
-        std::holds_alternative<RawEntity>(*e.data))
+    if (e.is<Ray>() || e.is<XLine>() ||
+        e.is<Image>() || e.is<Ole2Frame>() ||
+        e.is<RawEntity>())
       return dropped(type);
-    if (auto* p = std::get_if<Polyline>(&*e.data); p && r < Release::R10 && (p->flags & (8 | 16 | 64))) {
+    if (auto* p = e.as<Polyline>(); p && r < Release::R10 && (p->flags & (8 | 16 | 64))) {
       if (p->flags & (16 | 64)) return dropped("POLYLINE (mesh)");
       p->flags = static_cast<std::int16_t>(p->flags & ~8);
       for (auto& v : p->vertices) v.data.flags = 0;

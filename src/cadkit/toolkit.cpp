@@ -73,7 +73,7 @@ void fillLayer(Document& doc, const TableEntry<Layer>& e, AdLayer& out) {
 }
 
 int entType(const EntityData& d) {
-  return std::visit(
+  return visitEntity(
       [](const auto& e) -> int {
         using T = std::decay_t<decltype(e)>;
         if constexpr (std::is_same_v<T, Line>) return kAdEntLine;
@@ -232,7 +232,7 @@ int adFileDisplayableInPaperspace(AdDrawing d) {
   const Block* p = o->doc.findBlock(kPaperSpace);
   int n = 0;
   if (p)
-    for (const auto& e : p->entities) n += std::holds_alternative<Viewport>(*e.data) ? 1 : 0;
+    for (const auto& e : p->entities) n += e.is<Viewport>() ? 1 : 0;
   return n;
 }
 
@@ -545,7 +545,7 @@ int adSetEntityDefaults(AdDrawing d, AdEntity& e, int enttype) {
     default: return fail(kAdBadArgument, "entity type " + std::to_string(enttype) + " cannot be created");
   }
   e.entity.common.layer = o->doc.header.clayer.empty() ? "0" : o->doc.header.clayer;
-  if (auto* t = std::get_if<Text>(&*e.entity.data)) t->style = o->doc.header.textStyle;
+  if (auto* t = e.entity.as<Text>()) t->style = o->doc.header.textStyle;
   return 1;
 }
 int adAddEntityToList(AdDrawing d, AdEntityList& list, const AdEntity& e) {

@@ -210,24 +210,24 @@ TEST(EzdxfDrawings, EveryReleaseEzdxfWritesReadsBack) {
     std::map<std::string, int> types;
     for (const Entity& e : d.modelSpace().entities) {
       types[typeName(e.data)]++;
-      if (auto* l = std::get_if<Line>(&*e.data)) {
+      if (auto* l = e.as<Line>()) {
         EXPECT_EQ(l->start, (Vec3{1, 2, 0}));
         EXPECT_EQ(e.common.layer, "WALLS");
       }
-      if (auto* c = std::get_if<Circle>(&*e.data)) EXPECT_EQ(c->radius, 2.5);
-      if (auto* t = std::get_if<Text>(&*e.data)) EXPECT_EQ(t->text, "Caf\xC3\xA9 d\xC3\xA9j\xC3\xA0");
-      if (auto* m = std::get_if<MText>(&*e.data)) EXPECT_EQ(m->text, "first\\Psecond");
-      if (auto* p = std::get_if<LwPolyline>(&*e.data)) {
+      if (auto* c = e.as<Circle>()) EXPECT_EQ(c->radius, 2.5);
+      if (auto* t = e.as<Text>()) EXPECT_EQ(t->text, "Caf\xC3\xA9 d\xC3\xA9j\xC3\xA0");
+      if (auto* m = e.as<MText>()) EXPECT_EQ(m->text, "first\\Psecond");
+      if (auto* p = e.as<LwPolyline>()) {
         ASSERT_EQ(p->vertices.size(), 3u);
         EXPECT_EQ(p->vertices[1].p, (Vec2{4, 0}));
         EXPECT_EQ(p->flags & 1, 1);
       }
-      if (auto* h = std::get_if<Hatch>(&*e.data)) {
+      if (auto* h = e.as<Hatch>()) {
         ASSERT_EQ(h->paths.size(), 1u);
         EXPECT_EQ(h->paths[0].vertices.size(), 3u);
       }
-      if (auto* s = std::get_if<Spline>(&*e.data)) EXPECT_FALSE(s->control.empty() && s->fit.empty());
-      if (auto* i = std::get_if<Insert>(&*e.data)) EXPECT_EQ(i->block, "DOOR");
+      if (auto* s = e.as<Spline>()) EXPECT_FALSE(s->control.empty() && s->fit.empty());
+      if (auto* i = e.as<Insert>()) EXPECT_EQ(i->block, "DOOR");
     }
     EXPECT_EQ(types["POLYLINE"], 2);
     const Block* door = d.findBlock("DOOR");

@@ -24,7 +24,7 @@ TEST(DxfReader, FieldsInAnyOrderAndUnknownCodesAreKept) {
   Document d = readDxf(s);
   ASSERT_EQ(d.modelSpace().entities.size(), 1u);
   const Entity& e = d.modelSpace().entities[0];
-  const Line& l = std::get<Line>(*e.data);
+  const Line& l = e.get<Line>();
   EXPECT_EQ(l.start, (Vec3{1, 2, 0}));
   EXPECT_EQ(l.end, (Vec3{4, 5, 0}));
   EXPECT_EQ(e.common.layer, "A");
@@ -41,7 +41,7 @@ TEST(DxfReader, EntitiesOnlyFileOpens) {
   Document d = readDxf(s);
   EXPECT_FALSE(d.hadHeader);
   ASSERT_EQ(d.modelSpace().entities.size(), 1u);
-  EXPECT_EQ(std::get<Circle>(*d.modelSpace().entities[0].data).radius, 2.5);
+  EXPECT_EQ(d.modelSpace().entities[0].get<Circle>().radius, 2.5);
 }
 
 TEST(DxfReader, CodePagesAndUnicodeEscapes) {
@@ -50,7 +50,7 @@ TEST(DxfReader, CodePagesAndUnicodeEscapes) {
                        {10, "0"}, {20, "0"}, {40, "1"}, {1, "\xC4\xEE\xEC \\U+00E9"}, {0, "ENDSEC"}, {0, "EOF"}});
   Document d = readDxf(s);
   // 0xC4 0xEE 0xEC are "Дом" in the Cyrillic page; \U+00E9 is é.
-  EXPECT_EQ(std::get<Text>(*d.modelSpace().entities[0].data).text, "\xD0\x94\xD0\xBE\xD0\xBC \xC3\xA9");
+  EXPECT_EQ(d.modelSpace().entities[0].get<Text>().text, "\xD0\x94\xD0\xBE\xD0\xBC \xC3\xA9");
   // Saved again in that code page: the Cyrillic bytes come back, é (absent there) as an escape.
   std::string out = writeDxf(d, Release::R12, {});
   EXPECT_NE(out.find("\xC4\xEE\xEC \\U+00E9"), std::string::npos);
@@ -62,7 +62,7 @@ TEST(DxfReader, Release2007FilesAreUtf8) {
                        {1, "\xE2\x82\xAC"}, {0, "ENDSEC"}, {0, "EOF"}});
   Document d = readDxf(s);
   EXPECT_EQ(d.release, Release::R2007);
-  EXPECT_EQ(std::get<Text>(*d.modelSpace().entities[0].data).text, "\xE2\x82\xAC");
+  EXPECT_EQ(d.modelSpace().entities[0].get<Text>().text, "\xE2\x82\xAC");
 }
 
 TEST(DxfReader, BinaryFilesOfR12UseOneByteCodes) {
@@ -112,7 +112,7 @@ TEST(DxfReader, HugeCountsDoNotAllocateOrHang) {
   std::string s = kR12Head + dxf({{0, "SECTION"}, {2, "ENTITIES"}, {0, "HATCH"}, {8, "0"}, {91, "2000000000"},
                                   {92, "2"}, {93, "2000000000"}, {10, "1"}, {20, "1"}, {0, "ENDSEC"}, {0, "EOF"}});
   Document d = readDxf(s);
-  const Hatch& h = std::get<Hatch>(*d.modelSpace().entities.at(0).data);
+  const Hatch& h = d.modelSpace().entities.at(0).get<Hatch>();
   ASSERT_EQ(h.paths.size(), 1u);
   EXPECT_EQ(h.paths[0].vertices.size(), 1u);
 }

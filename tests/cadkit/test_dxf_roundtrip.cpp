@@ -39,7 +39,7 @@ std::vector<std::string> expectedTypes(Release r) {
     std::string t = typeName(e.data);
     if (r < Release::R14 && (t == "LWPOLYLINE")) t = "POLYLINE";
     if (r < Release::R14 && t == "HATCH") {
-      for (std::size_t i = 0; i < std::get<Hatch>(*e.data).paths.size(); ++i) out.push_back("POLYLINE");
+      for (std::size_t i = 0; i < e.get<Hatch>().paths.size(); ++i) out.push_back("POLYLINE");
       continue;
     }
     if (r < Release::R13) {
@@ -147,7 +147,7 @@ TEST_P(RoundTrip, TablesAndHeaderSurvive) {
 TEST_P(RoundTrip, TextKeepsCharactersOutsideAscii) {
   const Text* t = nullptr;
   for (const Entity& e : back.modelSpace().entities)
-    if (auto* x = std::get_if<Text>(&*e.data); x && x->rotation == 45) t = x;
+    if (auto* x = e.as<Text>(); x && x->rotation == 45) t = x;
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->text, "Caf\xC3\xA9 \xE2\x82\xAC 9.00hrs");
 }
@@ -155,7 +155,7 @@ TEST_P(RoundTrip, TextKeepsCharactersOutsideAscii) {
 TEST_P(RoundTrip, ConvertedCurvesStayOnTheirCurves) {
   Release r = GetParam().release;
   for (const Entity& e : back.modelSpace().entities) {
-    const auto* p = std::get_if<Polyline>(&*e.data);
+    const auto* p = e.as<Polyline>();
     if (!p || p->vertices.empty()) continue;
     const Vec3 first = p->vertices[0].data.location;
     if (first.x == 50 && first.y == 10) {  // the ellipse centred at (40, 10), axes 10 and 5
@@ -178,11 +178,11 @@ TEST_P(RoundTrip, PaperSpaceViewportOnlyWhereReleasesHaveIt) {
   const Block* paper = back.findBlock(kPaperSpace);
   int viewports = 0;
   if (paper)
-    for (const Entity& e : paper->entities) viewports += std::holds_alternative<Viewport>(*e.data);
+    for (const Entity& e : paper->entities) viewports += e.is<Viewport>();
   EXPECT_EQ(viewports, GetParam().release >= Release::R12 ? 1 : 0);
   if (GetParam().release >= Release::R13) {
     const Viewport* v = nullptr;
-    for (const Entity& e : paper->entities) v = std::get_if<Viewport>(&*e.data);
+    for (const Entity& e : paper->entities) v = e.as<Viewport>();
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->viewHeight, 120);
   }
@@ -214,7 +214,7 @@ TEST(DxfWriter, DecimalPlacesAndZeroSuppression) {
   ASSERT_NE(dashed, nullptr);
   EXPECT_NEAR(dashed->length, 0.75, 0.01);  // rounded to two places: 0.75 stays
   for (const Entity& e : back.modelSpace().entities)
-    if (auto* c = std::get_if<Circle>(&*e.data)) EXPECT_EQ(c->radius, 5);
+    if (auto* c = e.as<Circle>()) EXPECT_EQ(c->radius, 5);
 }
 
 TEST(DxfWriter, SaveReplacesTheFileThroughATemporaryOne) {

@@ -86,13 +86,13 @@ TEST_F(Toolkit, LayersStatesAndNewContentSurviveASave) {
   int before = adNumEntities(list);
   AdEntity line;
   ASSERT_EQ(adSetEntityDefaults(d, line, kAdEntLine), 1);
-  std::get<Line>(*line.entity.data).end = {10, 20, 0};
+  line.entity.get<Line>().end = {10, 20, 0};
   line.entity.common.layer = "SHADOW";
   adGenerateObjhandle(d, line.objhandle);
   ASSERT_EQ(adAddEntityToList(d, list, line), 1);
   AdEntity text;
   ASSERT_EQ(adSetEntityDefaults(d, text, kAdEntText), 1);
-  auto& t = std::get<Text>(*text.entity.data);
+  auto& t = text.entity.get<Text>();
   t.text = " 9.00hrs 2145mm";
   t.style = "Shadow_Archs2";
   t.rotation = 90;
@@ -121,7 +121,7 @@ TEST_F(Toolkit, LayersStatesAndNewContentSurviveASave) {
   while (adGetEntity(l2, e)) {
     ++n;
     if (e.enttype == kAdEntLine && e.entity.common.layer == "SHADOW") ++lines;
-    if (e.enttype == kAdEntText && std::get<Text>(*e.entity.data).text == " 9.00hrs 2145mm") ++texts;
+    if (e.enttype == kAdEntText && e.entity.get<Text>().text == " 9.00hrs 2145mm") ++texts;
   }
   EXPECT_EQ(lines, 1);
   EXPECT_EQ(texts, 1);
