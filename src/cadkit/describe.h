@@ -81,8 +81,12 @@ class FieldReader {
       if (d != 0 && d != 10 && !(d == 20 && std::is_same_v<T, Vec3>)) return;
       if (seen(t.code)) return;
       double val = t.asReal();
-      if (d == 0) v.x = val;
-      else if (d == 10) v.y = val;
+      if (d == 0) {
+        v.x = val;
+        // A 2D point (older files) has z 0, whatever the field's default.
+        if constexpr (std::is_same_v<T, Vec3>)
+          if (!seen(code + 20)) v.z = 0;
+      } else if (d == 10) v.y = val;
       else if constexpr (std::is_same_v<T, Vec3>) v.z = val;
       take(t.code);
     } else {
@@ -380,7 +384,7 @@ class FieldWriter {
   void put(int code, Vec3 p) {
     out_.real(code, p.x);
     out_.real(code + 10, p.y);
-    out_.real(code + 20, p.z);
+    if (p.z != 0 || release_ >= Release::R10) out_.real(code + 20, p.z);  // 2D points before R10
   }
   void put(int code, AcadDate d) { out_.real(code, d.day + d.ms / 86400000.0); }
 

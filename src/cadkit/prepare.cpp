@@ -208,10 +208,9 @@ class Preparer {
       if (r < Release::R12) return dropped(type);
       mviewXData(e.frame, *vp);
     }
-    if (e.is<Ray>() || e.is<XLine>() ||
-        e.is<Image>() || e.is<Ole2Frame>() ||
-        e.is<RawEntity>())
-      return dropped(type);
+    if (e.is<Ray>() || e.is<XLine>() || e.is<Image>() || e.is<Ole2Frame>()) return dropped(type);
+    // Entities kept as read (SHAPE, 3DLINE ...) go back into a file of their own release or later.
+    if (e.is<RawEntity>() && r < d_.release) return dropped(type);
     if (auto* p = e.as<Polyline>(); p && r < Release::R10 && (p->flags & (8 | 16 | 64))) {
       if (p->flags & (16 | 64)) return dropped("POLYLINE (mesh)");
       p->flags = static_cast<std::int16_t>(p->flags & ~8);
