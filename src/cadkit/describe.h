@@ -107,6 +107,7 @@ class FieldReader {
   template <class T, class Fn>
   void seq(int startCode, std::vector<T>& items, Opt o, Fn fn) {
     if (matched_ || !readable(o) || !subOk() || cur_->code != startCode) return;
+    std::size_t start = pos_;
     while (pos_ < tags_.size() && tags_[pos_].code == startCode) {
       T e{};
       std::size_t before = pos_;
@@ -114,7 +115,9 @@ class FieldReader {
       if (pos_ == before) break;
       items.push_back(std::move(e));
     }
-    matched_ = advanced_ = true;
+    // Without progress the tag stays unclaimed (kept), so reading always moves on.
+    matched_ = advanced_ = pos_ != start;
+    if (pos_ < tags_.size()) cur_ = &tags_[pos_];
   }
   template <class T>
   void list(int countCode, std::vector<T>& items, Opt o = {}) {

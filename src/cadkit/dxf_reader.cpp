@@ -167,8 +167,8 @@ class Reader {
 
   template <class Fn>
   void framed(std::vector<Tag>& tags, Frame& frame, int handleCode, Fn&& describeAll) {
-    std::vector<Tag> body;
-    body.reserve(tags.size());
+    std::vector<Tag>& body = body_;  // reused: one record at a time
+    body.clear();
     FrameTags kept;
     bool sawSub = false, gotHandle = false, gotOwner = false;
     std::size_t n = tags.size();
@@ -396,6 +396,7 @@ class Reader {
   Document doc_;
   std::optional<Record> pending_;
   std::vector<Entity> loose_;
+  std::vector<Tag> body_;
   CodePage cp_;
   bool utf8_ = false, haveVersion_ = false;
 };
