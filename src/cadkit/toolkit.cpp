@@ -431,7 +431,10 @@ int adAddShapefile(AdDrawing d, AdShapefile& s) {
   for (auto& e : o->doc.styles.entries)
     if (sameName(e.rec.name, s.rec.name)) return fail(kAdBadArgument, "text style " + s.rec.name + " exists");
   if (!s.objhandle) s.objhandle = o->doc.newHandle();
-  o->doc.styles.entries.push_back({Frame{.handle = s.objhandle}, s.rec});
+  TableEntry<TextStyle> e;
+  e.frame.handle = s.objhandle;
+  e.rec = s.rec;
+  o->doc.styles.entries.push_back(std::move(e));
   o->doc.styles.present = true;
   return 1;
 }

@@ -214,9 +214,15 @@ TEST(EzdxfDrawings, EveryReleaseEzdxfWritesReadsBack) {
         EXPECT_EQ(l->start, (Vec3{1, 2, 0}));
         EXPECT_EQ(e.common.layer, "WALLS");
       }
-      if (auto* c = e.as<Circle>()) EXPECT_EQ(c->radius, 2.5);
-      if (auto* t = e.as<Text>()) EXPECT_EQ(t->text, "Caf\xC3\xA9 d\xC3\xA9j\xC3\xA0");
-      if (auto* m = e.as<MText>()) EXPECT_EQ(m->text, "first\\Psecond");
+      if (auto* c = e.as<Circle>()) {
+        EXPECT_EQ(c->radius, 2.5);
+      }
+      if (auto* t = e.as<Text>()) {
+        EXPECT_EQ(t->text, "Caf\xC3\xA9 d\xC3\xA9j\xC3\xA0");
+      }
+      if (auto* m = e.as<MText>()) {
+        EXPECT_EQ(m->text, "first\\Psecond");
+      }
       if (auto* p = e.as<LwPolyline>()) {
         ASSERT_EQ(p->vertices.size(), 3u);
         EXPECT_EQ(p->vertices[1].p, (Vec2{4, 0}));
@@ -226,8 +232,12 @@ TEST(EzdxfDrawings, EveryReleaseEzdxfWritesReadsBack) {
         ASSERT_EQ(h->paths.size(), 1u);
         EXPECT_EQ(h->paths[0].vertices.size(), 3u);
       }
-      if (auto* s = e.as<Spline>()) EXPECT_FALSE(s->control.empty() && s->fit.empty());
-      if (auto* i = e.as<Insert>()) EXPECT_EQ(i->block, "DOOR");
+      if (auto* s = e.as<Spline>()) {
+        EXPECT_FALSE(s->control.empty() && s->fit.empty());
+      }
+      if (auto* i = e.as<Insert>()) {
+        EXPECT_EQ(i->block, "DOOR");
+      }
     }
     EXPECT_EQ(types["POLYLINE"], 2);
     const Block* door = d.findBlock("DOOR");

@@ -105,7 +105,9 @@ TEST_P(RoundTrip, EntitiesOfUnchangedTypeComeBackEqual) {
       EXPECT_EQ(got->common.color, e->common.color);
       ++compared;
     }
-    if (r >= Release::R2000) EXPECT_TRUE(got->common == e->common) << t;
+    if (r >= Release::R2000) {
+      EXPECT_TRUE(got->common == e->common) << t;
+    }
   }
   EXPECT_GE(compared, 7);
 }
@@ -214,7 +216,9 @@ TEST(DxfWriter, DecimalPlacesAndZeroSuppression) {
   ASSERT_NE(dashed, nullptr);
   EXPECT_NEAR(dashed->length, 0.75, 0.01);  // rounded to two places: 0.75 stays
   for (const Entity& e : back.modelSpace().entities)
-    if (auto* c = e.as<Circle>()) EXPECT_EQ(c->radius, 5);
+    if (auto* c = e.as<Circle>()) {
+      EXPECT_EQ(c->radius, 5);
+    }
 }
 
 TEST(DxfWriter, SaveReplacesTheFileThroughATemporaryOne) {
