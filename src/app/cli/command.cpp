@@ -53,11 +53,11 @@ Args parseArgs(const std::vector<std::string>& argv, const std::vector<OptionSpe
       name = s.substr(0, eq);
       inlineValue = s.substr(eq + 1);
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const auto& o : specs)
-      if (o.name == name) spec = &o;
-    if (!spec) throw UsageError("unknown argument " + name);
-    if (!spec->takesValue) {
+      if (o.name == name) option = &o;
+    if (!option) throw UsageError("unknown argument " + name);
+    if (!option->takesValue) {
       if (inlineValue) throw UsageError("argument " + name + " takes no value");
       a.flags.insert(name);
       continue;
