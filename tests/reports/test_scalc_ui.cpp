@@ -53,7 +53,7 @@ TEST(CalculatorWindow, StartsAtZerosThenShowsThePage) {
   w.adjustSize();
   QPixmap shot = w.grab();
   EXPECT_FALSE(shot.isNull());
-  if (const char* dir = std::getenv("KELVARO_SCREENSHOTS")) shot.save(QDir(dir).filePath("scalc.png"));
+  if (const char* dir = std::getenv("KELVARO_SNAPSHOT_DIR")) shot.save(QDir(dir).filePath("scalc.png"));
 }
 
 TEST(CalculatorWindow, OkClosesTheModalWindow) {
