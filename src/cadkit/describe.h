@@ -3,6 +3,7 @@
 //   v.subclass("AcDbLine"); v.field(10, start); v.field(39, thickness, {.opt = true});
 // FieldReader (DXF tags -> record) and FieldWriter (record -> DXF tags) are the two visitors.
 // Version gates and defaults are data in Opt, never branches inside a backend.
+#include <algorithm>
 #include <bitset>
 #include <cmath>
 #include <span>
@@ -98,6 +99,7 @@ class FieldReader {
   template <class T>
   void countOf(int code, const std::vector<T>&, Opt o = {}) {
     if (matched_ || !readable(o) || !subOk() || cur_->code != code || seen(code)) return;
+    count_ = cur_->asInt();
     take(code);
   }
   template <class T>
@@ -108,6 +110,9 @@ class FieldReader {
   void seq(int startCode, std::vector<T>& items, Opt o, Fn fn) {
     if (matched_ || !readable(o) || !subOk() || cur_->code != startCode) return;
     std::size_t start = pos_;
+    // A count read before sizes the list (never beyond the tags left: counts can lie).
+    if (items.empty() && count_ > 0) items.reserve(std::min<std::size_t>(count_, tags_.size() - pos_));
+    count_ = 0;
     while (pos_ < tags_.size() && tags_[pos_].code == startCode) {
       T e{};
       std::size_t before = pos_;
@@ -238,6 +243,7 @@ class FieldReader {
   const Tag* cur_ = nullptr;
   bool matched_ = false, advanced_ = false, strict_ = false, chunked_ = false, opaque_ = false, subOk_ = true;
   std::bitset<1072>* seen_ = nullptr;
+  std::int64_t count_ = 0;  // the last count field, for sizing the list that follows
   std::string_view descSub_, fileSub_;
 };
 

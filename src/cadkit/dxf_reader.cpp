@@ -1,4 +1,5 @@
 // DXF reader: sections, tables, blocks, entities and objects through their descriptions.
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -11,6 +12,7 @@ namespace {
 
 struct Record {
   std::string type;
+  std::string key;  // type in capitals, for comparisons
   std::vector<Tag> tags;
   int line = 0;
 };
@@ -35,8 +37,8 @@ class Reader {
     Record r;
     bool any = false;
     while (next(r)) {
-      if (upper(r.type) == "EOF") break;
-      if (upper(r.type) != "SECTION")
+      if (r.key == "EOF") break;
+      if (r.key != "SECTION")
         throw DxfError("line " + std::to_string(r.line) + ": expected a SECTION, found \"" + r.type + "\"", r.line);
       std::string name;
       if (!r.tags.empty() && r.tags[0].code == 2) name = upper(trimmed(r.tags[0].text));
@@ -61,13 +63,21 @@ class Reader {
       throw DxfError("line " + std::to_string(t.line) + ": expected group code 0, found " + std::to_string(t.code),
                      t.line);
     r.type = trimmed(t.text);
+    r.key = upper(r.type);
     r.line = t.line;
     r.tags.clear();
-    while (const Tag* p = src_.peek()) {
-      if (p->code == 0) break;
-      Tag x;
-      src_.next(x);
-      r.tags.push_back(std::move(x));
+    // Tags are read straight into the record; the next record's code 0 is given back.
+    while (true) {
+      Tag& x = r.tags.emplace_back();
+      if (!src_.next(x)) {
+        r.tags.pop_back();
+        break;
+      }
+      if (x.code == 0) {
+        src_.unread(std::move(x));
+        r.tags.pop_back();
+        break;
+      }
     }
     if (r.type != "SECTION") decode(r.tags);  // the header is decoded once its code page is known
     return true;
@@ -90,8 +100,8 @@ class Reader {
   // Must be followed by a record; ENDSEC ends the section.
   bool nextIn(Record& r, const std::string& section) {
     if (!next(r)) truncated(section);
-    if (upper(r.type) == "ENDSEC") return false;
-    if (upper(r.type) == "EOF") truncated(section);
+    if (r.key == "ENDSEC") return false;
+    if (r.key == "EOF") truncated(section);
     return true;
   }
 
@@ -107,13 +117,15 @@ class Reader {
       while (nextIn(r, name)) doc_.classes.push_back(r.tags);
     } else if (name == "TABLES") {
       while (nextIn(r, name)) {
-        if (upper(r.type) == "TABLE") table(r);
+        if (r.key == "TABLE") table(r);
       }
     } else if (name == "BLOCKS") {
       while (nextIn(r, name)) {
-        if (upper(r.type) == "BLOCK") block(r);
+        if (r.key == "BLOCK") block(r);
       }
     } else if (name == "ENTITIES") {
+      // Sized up front: growing a list of a million entities would briefly hold it twice.
+      loose_.reserve(src_.countRecordsUntil("ENDSEC", {"VERTEX", "SEQEND", "ATTRIB"}));
       while (nextIn(r, name)) {
         Entity e;
         if (entity(r, e, name)) loose_.push_back(std::move(e));
@@ -167,8 +179,11 @@ class Reader {
 
   template <class Fn>
   void framed(std::vector<Tag>& tags, Frame& frame, int handleCode, Fn&& describeAll) {
-    std::vector<Tag>& body = body_;  // reused: one record at a time
-    body.clear();
+    // The body is compacted in place: tags[first, w) are the ones the description reads.
+    std::size_t first = 0, w = 0;
+    auto drop = [&](std::size_t next) {
+      if (w == first) first = w = next;  // nothing kept yet: just start later
+    };
     FrameTags kept;
     bool sawSub = false, gotHandle = false, gotOwner = false;
     std::size_t n = tags.size();
@@ -180,6 +195,7 @@ class Reader {
       }
       if (t.code == 101) {
         for (; i < n && tags[i].code != 1001; ++i) kept.embedded.push_back(std::move(tags[i]));
+        drop(i);
         --i;
         continue;
       }
@@ -189,22 +205,26 @@ class Reader {
           kept.appGroups.push_back(tags[i]);
           if (close) break;
         }
+        drop(std::min(i + 1, n));
         continue;
       }
       if (!gotHandle && t.code == handleCode) {
         frame.handle = handleFromText(t.text);
         gotHandle = true;
+        drop(i + 1);
         continue;
       }
       if (!gotOwner && !sawSub && t.code == 330) {
         frame.owner = handleFromText(t.text);
         gotOwner = true;
+        drop(i + 1);
         continue;
       }
       if (t.code == 100) sawSub = true;
-      body.push_back(std::move(t));
+      if (w != i) tags[w] = std::move(t);
+      ++w;
     }
-    FieldReader rd(body, doc_.release);
+    FieldReader rd(std::span<const Tag>(tags.data() + first, w - first), doc_.release);
     rd.readRecord(describeAll, kept.extras);
     if (!kept.xdata.empty() || !kept.embedded.empty() || !kept.appGroups.empty() || !kept.extras.empty())
       frame.tags.get() = std::move(kept);
@@ -220,7 +240,7 @@ class Reader {
     Record r;
     while (true) {
       if (!next(r)) truncated("TABLES");
-      std::string t = upper(r.type);
+      const std::string& t = r.key;
       if (t == "ENDTAB") break;
       if (t == "ENDSEC" || t == "EOF") {
         pushBack(std::move(r));
@@ -251,7 +271,7 @@ class Reader {
     if (!known) {
       doc_.unsupported["table " + name]++;
       Record r;
-      while (next(r) && upper(r.type) != "ENDTAB") {
+      while (next(r) && r.key != "ENDTAB") {
       }
     }
   }
@@ -266,7 +286,7 @@ class Reader {
 
   // Reads one entity and the records that belong to it (vertices, attributes, end of sequence).
   bool entity(Record& r, Entity& e, const std::string& where) {
-    std::string type = upper(r.type);
+    const std::string& type = r.key;
     if (type == "SEQEND") return false;
     if (type == "VERTEX" || type == "ATTRIB") {
       doc_.unsupported[type + " outside its owner"]++;
@@ -281,7 +301,7 @@ class Reader {
     if (auto* p = e.as<Polyline>()) {
       Record x;
       while (next(x)) {
-        std::string t = upper(x.type);
+        const std::string& t = x.key;
         if (t == "VERTEX") {
           p->vertices.emplace_back();
           sub(x, p->vertices.back());
@@ -297,7 +317,7 @@ class Reader {
       Record x;
       bool attribs = false;
       while (next(x)) {
-        std::string t = upper(x.type);
+        const std::string& t = x.key;
         if (t == "ATTRIB") {
           ins->attribs.emplace_back();
           sub(x, ins->attribs.back());
@@ -328,7 +348,7 @@ class Reader {
     Record x;
     while (true) {
       if (!next(x)) truncated("BLOCKS");
-      std::string t = upper(x.type);
+      const std::string& t = x.key;
       if (t == "ENDBLK") {
         framed(x.tags, b.endFrame, 5, [&](auto& v) {
           b.endCommon.describe(v);
@@ -352,7 +372,7 @@ class Reader {
 
   void object(Record& r) {
     Object o;
-    std::string type = upper(r.type);
+    const std::string& type = r.key;
     if (type == "DICTIONARY") o.data = Dictionary{};
     else if (type == "LAYOUT") o.data = Layout{};
     else if (type == "XRECORD") o.data = XRecord{};
@@ -396,7 +416,6 @@ class Reader {
   Document doc_;
   std::optional<Record> pending_;
   std::vector<Entity> loose_;
-  std::vector<Tag> body_;
   CodePage cp_;
   bool utf8_ = false, haveVersion_ = false;
 };

@@ -1,5 +1,7 @@
 #include "cadkit/dxf_tags.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +15,15 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 const char kHex[] = "0123456789ABCDEF";
+
+const auto kCodeTypes = [] {
+  std::array<CodeType, 1072> a{};
+  for (int c = 0; c < 1072; ++c) a[static_cast<std::size_t>(c)] = codeType(c);
+  return a;
+}();
+CodeType typeOf(int code) {
+  return code >= 0 && code < 1072 ? kCodeTypes[static_cast<std::size_t>(code)] : codeType(code);
+}
 }  // namespace
 
 TagSource::TagSource(std::string_view data) : data_(data) {
@@ -45,28 +56,52 @@ bool TagSource::next(Tag& t) {
 }
 
 bool TagSource::getLine(std::string_view& out) {
-  if (pos_ >= data_.size()) return false;
-  std::size_t e = data_.find('\n', pos_);
-  if (e == std::string_view::npos) e = data_.size();
-  out = data_.substr(pos_, e - pos_);
-  if (!out.empty() && out.back() == '\r') out.remove_suffix(1);
+  const std::size_t size = data_.size();
+  if (pos_ >= size) return false;
+  const char* d = data_.data();
+  const void* nl = std::memchr(d + pos_, '\n', size - pos_);
+  std::size_t e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - d) : size;
+  std::size_t len = e - pos_;
+  if (len && d[e - 1] == '\r') --len;
+  out = std::string_view(d + pos_, len);
   pos_ = e + 1;
   ++line_;
   return true;
 }
 
-bool TagSource::readAscii(Tag& t) {
+// Any other code line: signs, tabs, a missing final line break, or an error to report.
+bool TagSource::readCodeLine(int& code) {
   std::string_view codeLine;
   if (!getLine(codeLine)) return false;
   std::string_view c = trim(codeLine);
   if (c.empty() && pos_ >= data_.size()) return false;  // trailing blank line
   if (!c.empty() && c.front() == '\x1a') return false;   // DOS end-of-file mark
-  int code = 0;
   auto [p, ec] = std::from_chars(c.data(), c.data() + c.size(), code);
   if (ec != std::errc() || p != c.data() + c.size() || code < -5 || code > 1071) {
     std::string shown(c.substr(0, 40));
     throw DxfError("line " + std::to_string(line_) + ": invalid group code \"" + shown + "\"", line_);
   }
+  return true;
+}
+
+bool TagSource::readAscii(Tag& t) {
+  int code = -1;
+  {
+    // The usual code line (blanks, up to four digits, blanks, end of line) is read in place.
+    const char* d = data_.data();
+    const std::size_t size = data_.size();
+    std::size_t p = pos_;
+    while (p < size && d[p] == ' ') ++p;
+    int digits = 0, c = 0;
+    while (p < size && digits < 5 && d[p] >= '0' && d[p] <= '9') c = c * 10 + (d[p++] - '0'), ++digits;
+    while (p < size && (d[p] == ' ' || d[p] == '\r')) ++p;
+    if (digits > 0 && digits <= 4 && c <= 1071 && p < size && d[p] == '\n') {
+      code = c;
+      pos_ = p + 1;
+      ++line_;
+    }
+  }
+  if (code < 0 && !readCodeLine(code)) return false;
   int codeLineNo = line_;
   std::string_view value;
   if (!getLine(value))
@@ -76,11 +111,39 @@ bool TagSource::readAscii(Tag& t) {
   t.kind = Tag::kText;
   t.line = codeLineNo;
   // Text stays in the file's encoding here; the reader decodes whole records once it knows it.
-  if (codeType(code) == CodeType::Text)
+  if (typeOf(code) == CodeType::Text)
     t.text.assign(value);
   else
     t.text.assign(trim(value));
   return true;
+}
+
+std::size_t TagSource::countRecordsUntil(std::string_view end, std::initializer_list<std::string_view> skip) const {
+  if (binary_) return 0;
+  std::size_t n = 0, p = pos_;
+  if (hasPeek_ && peeked_.code == 0) {  // the tag given back starts the first record
+    std::string_view v = trim(peeked_.text);
+    if (v == end) return 0;
+    if (std::find(skip.begin(), skip.end(), v) == skip.end()) ++n;
+  }
+  const char* d = data_.data();
+  const std::size_t size = data_.size();
+  while (p < size) {
+    std::size_t c = p;  // code lines are short: scanned by hand
+    while (c < size && d[c] != '\n') ++c;
+    std::string_view code = trim(std::string_view(d + p, c - p));
+    p = c + 1;
+    if (p >= size) break;
+    const void* nl = std::memchr(d + p, '\n', size - p);
+    std::size_t e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - d) : size;
+    if (code == "0") {
+      std::string_view v = trim(std::string_view(d + p, e - p));
+      if (v == end) break;
+      if (std::find(skip.begin(), skip.end(), v) == skip.end()) ++n;
+    }
+    p = e + 1;
+  }
+  return n;
 }
 
 bool TagSource::readBinary(Tag& t) {

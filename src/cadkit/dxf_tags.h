@@ -1,6 +1,7 @@
 #pragma once
 // The tag layer of DXF: splitting ASCII or binary files into group codes and values, and
 // writing them back. Nothing above this layer touches raw bytes.
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,12 +27,21 @@ class TagSource {
   bool next(Tag& t);
   // Lets the caller look at the next tag without taking it.
   const Tag* peek();
+  // Gives back a tag taken by next(); the following next() returns it again.
+  void unread(Tag&& t) {
+    peeked_ = std::move(t);
+    hasPeek_ = true;
+  }
+  // How many records (group code 0), other than those of type `skip`, follow before one of
+  // type `end`; for reserving storage. 0 when it cannot be told cheaply (binary files).
+  std::size_t countRecordsUntil(std::string_view end, std::initializer_list<std::string_view> skip = {}) const;
   int position() const { return binary_ ? static_cast<int>(pos_) : line_; }
 
  private:
   bool readAscii(Tag& t);
   bool readBinary(Tag& t);
   bool getLine(std::string_view& out);
+  bool readCodeLine(int& code);
   std::string_view data_;
   std::size_t pos_ = 0;
   int line_ = 0;

@@ -62,12 +62,13 @@ struct Frame {
 };
 
 struct EntityCommon {
-  std::int16_t paperSpace = 0;
+  // Strings first and the small numbers together: this is paid once per entity.
   std::string layer = "0";
   std::string linetype;  // empty: BYLAYER
+  double ltscale = 1.0;
+  std::int16_t paperSpace = 0;
   std::int16_t color = 256;
   std::int16_t lineweight = -1;
-  double ltscale = 1.0;
   std::int16_t invisible = 0;
   template <class V>
   void describe(V& v) {

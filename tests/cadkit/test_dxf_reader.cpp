@@ -136,5 +136,70 @@ TEST(DxfReader, UnknownEntitiesAndObjectsAreCountedAndWrittenBack) {
   EXPECT_EQ(rep.dropped["3DSOLID"], 1);
 }
 
+// The same lines laid out as different writers do: padded, tabbed, CRLF, leading zeros, no
+// final line break. All must give the same entities.
+TEST(DxfReader, CodeLinesInAnyLayoutReadAlike) {
+  auto drawing = [](auto code, const char* eol) {
+    std::string s;
+    auto put = [&](int c, const std::string& v) { s += code(c) + eol + v + eol; };
+    put(0, "SECTION"), put(2, "ENTITIES");
+    put(0, "LINE"), put(5, "2A"), put(8, "WALLS"), put(10, "1.5"), put(20, "-2"), put(30, "0"), put(11, "3"),
+        put(21, "4"), put(31, "0"), put(62, "5");
+    put(0, "CIRCLE"), put(8, "0"), put(10, "7"), put(20, "8"), put(40, "0.25");
+    put(0, "ENDSEC"), put(0, "EOF");
+    s.resize(s.size() - std::string_view(eol).size());  // no line break after the last line
+    return s;
+  };
+  auto plain = [](int c) { return std::to_string(c); };
+  auto padded = [](int c) { std::string v = std::to_string(c); return std::string(v.size() < 3 ? 3 - v.size() : 0, ' ') + v; };
+  auto tabbed = [](int c) { return "\t" + std::to_string(c) + " "; };
+  auto zeros = [](int c) { return "00" + std::to_string(c); };
+  for (const char* eol : {"\n", "\r\n"}) {
+    for (const std::string& s : {drawing(plain, eol), drawing(padded, eol), drawing(tabbed, eol), drawing(zeros, eol)}) {
+      SCOPED_TRACE(s.substr(0, 30));
+      Document d = readDxf(s);
+      ASSERT_EQ(d.modelSpace().entities.size(), 2u);
+      const Entity& e = d.modelSpace().entities[0];
+      EXPECT_EQ(e.get<Line>().start, (Vec3{1.5, -2, 0}));
+      EXPECT_EQ(e.get<Line>().end, (Vec3{3, 4, 0}));
+      EXPECT_EQ(e.common.layer, "WALLS");
+      EXPECT_EQ(e.common.color, 5);
+      EXPECT_EQ(e.frame.handle.v, 0x2Au);
+      EXPECT_EQ(d.modelSpace().entities[1].get<Circle>().radius, 0.25);
+    }
+  }
+  // A code line that is not a number names its line.
+  try {
+    readDxf(dxf({{0, "SECTION"}, {2, "ENTITIES"}}) + "+8\nA\n");
+    FAIL() << "no error";
+  } catch (const DxfError& e) {
+    EXPECT_EQ(e.line, 5);
+    EXPECT_NE(std::string(e.what()).find("\"+8\""), std::string::npos);
+  }
+}
+
+// The count used to size the entity list: records up to the end of the section, the parts of
+// an entity (vertices, end of sequence) not counted.
+TEST(DxfReader, RecordsAheadAreCountedForSizing) {
+  std::string s = dxf({{0, "SECTION"}, {2, "ENTITIES"}, {0, "POLYLINE"}, {66, "1"}, {0, "VERTEX"},
+                       {10, "0"}, {0, "VERTEX"}, {10, "1"}, {0, "SEQEND"}, {0, "LINE"}, {0, "CIRCLE"},
+                       {0, "ENDSEC"}, {0, "SECTION"}, {2, "OBJECTS"}, {0, "DICTIONARY"}, {0, "ENDSEC"}});
+  TagSource src(s);
+  Tag t;
+  ASSERT_TRUE(src.next(t) && src.next(t));  // 0 SECTION, 2 ENTITIES
+  EXPECT_EQ(src.countRecordsUntil("ENDSEC", {"VERTEX", "SEQEND"}), 3u);
+  EXPECT_EQ(src.countRecordsUntil("ENDSEC"), 6u);
+  ASSERT_TRUE(src.next(t));  // given back, the record's own tag still counts
+  src.unread(std::move(t));
+  EXPECT_EQ(src.countRecordsUntil("ENDSEC", {"VERTEX", "SEQEND"}), 3u);
+  // A polyline whose vertex count lies still reads every vertex it has.
+  Document d = readDxf(dxf({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LWPOLYLINE"}, {90, "1000000"}, {10, "1"},
+                            {20, "2"}, {10, "3"}, {20, "4"}, {0, "ENDSEC"}, {0, "EOF"}}));
+  ASSERT_EQ(d.modelSpace().entities.size(), 1u);
+  const auto& v = d.modelSpace().entities[0].get<LwPolyline>().vertices;
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_EQ(v[1].p, (Vec2{3, 4}));
+}
+
 }  // namespace
 }  // namespace kelvaro::cad
