@@ -1,7 +1,6 @@
 #include "cadkit/dxf_tags.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -16,14 +15,6 @@ std::string_view trim(std::string_view s) {
 }
 const char kHex[] = "0123456789ABCDEF";
 
-const auto kCodeTypes = [] {
-  std::array<CodeType, 1072> a{};
-  for (int c = 0; c < 1072; ++c) a[static_cast<std::size_t>(c)] = codeType(c);
-  return a;
-}();
-CodeType typeOf(int code) {
-  return code >= 0 && code < 1072 ? kCodeTypes[static_cast<std::size_t>(code)] : codeType(code);
-}
 }  // namespace
 
 TagSource::TagSource(std::string_view data) : data_(data) {
@@ -111,7 +102,7 @@ bool TagSource::readAscii(Tag& t) {
   t.kind = Tag::kText;
   t.line = codeLineNo;
   // Text stays in the file's encoding here; the reader decodes whole records once it knows it.
-  if (typeOf(code) == CodeType::Text)
+  if (codeType(code) == CodeType::Text)
     t.text.assign(value);
   else
     t.text.assign(trim(value));
@@ -129,14 +120,19 @@ std::size_t TagSource::countRecordsUntil(std::string_view end, std::initializer_
   const char* d = data_.data();
   const std::size_t size = data_.size();
   while (p < size) {
-    std::size_t c = p;  // code lines are short: scanned by hand
+    // Code lines are short: scanned by hand for a lone 0 between blanks.
+    std::size_t c = p;
+    while (c < size && (d[c] == ' ' || d[c] == '\t')) ++c;
+    bool zero = c < size && d[c] == '0';
+    if (zero) ++c;
+    while (c < size && (d[c] == ' ' || d[c] == '\t' || d[c] == '\r')) ++c;
+    zero = zero && (c == size || d[c] == '\n');
     while (c < size && d[c] != '\n') ++c;
-    std::string_view code = trim(std::string_view(d + p, c - p));
     p = c + 1;
     if (p >= size) break;
     const void* nl = std::memchr(d + p, '\n', size - p);
     std::size_t e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - d) : size;
-    if (code == "0") {
+    if (zero) {
       std::string_view v = trim(std::string_view(d + p, e - p));
       if (v == end) break;
       if (std::find(skip.begin(), skip.end(), v) == skip.end()) ++n;

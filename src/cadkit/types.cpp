@@ -1,5 +1,6 @@
 #include "cadkit/types.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -54,7 +55,8 @@ Handle handleFromText(std::string_view s) {
   return Handle{v};
 }
 
-CodeType codeType(int c) {
+namespace {
+constexpr CodeType codeTypeByRange(int c) {
   if (c < 0) return CodeType::Text;
   if (c <= 9) return CodeType::Text;
   if (c <= 59) return CodeType::Real;
@@ -92,10 +94,45 @@ CodeType codeType(int c) {
   return CodeType::Text;
 }
 
+// Asked for every tag read and written: looked up, not worked out.
+constexpr auto kCodeTypes = [] {
+  std::array<CodeType, 1072> a{};
+  for (int c = 0; c < 1072; ++c) a[static_cast<std::size_t>(c)] = codeTypeByRange(c);
+  return a;
+}();
+}  // namespace
+
+CodeType codeType(int c) {
+  return c >= 0 && c < 1072 ? kCodeTypes[static_cast<std::size_t>(c)] : codeTypeByRange(c);
+}
+
 static std::string_view trimmed(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
   return s;
+}
+
+// Plain decimals of up to 15 digits ("-12.375"), the bulk of every file: the digits as an integer
+// and a power of ten are both exact, so one division gives the correctly rounded value that
+// from_chars would. Anything else is left to from_chars.
+static bool quickDecimal(std::string_view s, double& out) {
+  static constexpr double kTen[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = 0, n = s.size();
+  bool neg = i < n && s[i] == '-';
+  if (neg) ++i;
+  std::uint64_t m = 0;
+  int digits = 0, before = 0, after = 0;
+  for (; i < n && s[i] >= '0' && s[i] <= '9'; ++i, ++before, ++digits) m = m * 10 + std::uint64_t(s[i] - '0');
+  if (before == 0) return false;
+  if (i < n && s[i] == '.') {
+    ++i;
+    for (; i < n && s[i] >= '0' && s[i] <= '9'; ++i, ++after, ++digits) m = m * 10 + std::uint64_t(s[i] - '0');
+    if (after == 0) return false;
+  }
+  if (i != n || digits > 15) return false;
+  double v = static_cast<double>(m) / kTen[after];
+  out = neg ? -v : v;
+  return true;
 }
 
 double Tag::asReal(bool* ok) const {
@@ -104,6 +141,7 @@ double Tag::asReal(bool* ok) const {
   if (kind == kInt) return static_cast<double>(integer);
   std::string_view s = trimmed(text);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (double q; quickDecimal(s, q)) return q;
   double v = 0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || p != s.data() + s.size() || !std::isfinite(v)) {

@@ -1,6 +1,10 @@
 // The reader on hand-written snippets: tolerance, encodings, binary files, damaged input.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <random>
+
 #include "cadkit/dxf_io.h"
 #include "sample_drawing.h"
 
@@ -199,6 +203,38 @@ TEST(DxfReader, RecordsAheadAreCountedForSizing) {
   const auto& v = d.modelSpace().entities[0].get<LwPolyline>().vertices;
   ASSERT_EQ(v.size(), 2u);
   EXPECT_EQ(v[1].p, (Vec2{3, 4}));
+}
+
+// Numbers read from text match the standard library's correctly rounded parse, bit for bit.
+TEST(DxfReader, DecimalsReadExactly) {
+  std::mt19937_64 rng(7);
+  auto check = [](const std::string& text) {
+    Tag t;
+    t.text = text;
+    double want = 0;
+    std::string_view s(text);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    auto r = std::from_chars(s.data(), s.data() + s.size(), want);
+    ASSERT_TRUE(r.ec == std::errc() && r.ptr == s.data() + s.size()) << text;
+    double got = t.asReal();
+    EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << text << " read as " << got;
+  };
+  for (const char* s : {"0", "-0.0", "0.1", "0.3", "1.0", "-2.5", "123456789012345", "0.000000000000001",
+                        "999999999999999.9", "1234567890.12345", "1e3", "2.5E-3", "+7.25", "1234567890123456789.5"})
+    check(s);
+  for (int i = 0; i < 20000; ++i) {
+    std::uint64_t whole = rng() % 1000000000ull, frac = rng() % 1000000ull;
+    int places = static_cast<int>(rng() % 7);
+    std::string f = std::to_string(frac);
+    f = std::string(6 - f.size(), '0') + f;
+    std::string text = (rng() & 1 ? "-" : "") + std::to_string(whole) + (places ? "." + f.substr(0, places) : "");
+    check(text);
+  }
+  Tag bad;
+  bad.text = "1.2.3";
+  bool ok = true;
+  EXPECT_EQ(bad.asReal(&ok), 0);
+  EXPECT_FALSE(ok);
 }
 
 }  // namespace
