@@ -110,7 +110,6 @@ bool TagSource::readAscii(Tag& t) {
 }
 
 std::size_t TagSource::countRecordsUntil(std::string_view end, std::initializer_list<std::string_view> skip) const {
-  if (binary_) return 0;
   std::size_t n = 0, p = pos_;
   if (hasPeek_ && peeked_.code == 0) {  // the tag given back starts the first record
     std::string_view v = trim(peeked_.text);
@@ -119,6 +118,53 @@ std::size_t TagSource::countRecordsUntil(std::string_view end, std::initializer_
   }
   const char* d = data_.data();
   const std::size_t size = data_.size();
+  if (binary_) {
+    // Tags are stepped over by their sizes; damage just ends the count (reading reports it).
+    while (p < size) {
+      int code;
+      if (shortCodes_) {
+        code = static_cast<unsigned char>(d[p++]);
+        if (code == 255) {
+          if (p + 2 > size) break;
+          code = static_cast<unsigned char>(d[p]) | (static_cast<unsigned char>(d[p + 1]) << 8);
+          p += 2;
+        }
+      } else {
+        if (p + 2 > size) break;
+        code = static_cast<unsigned char>(d[p]) | (static_cast<unsigned char>(d[p + 1]) << 8);
+        p += 2;
+      }
+      if (code > 1071) break;
+      std::size_t len = 0;
+      switch (codeType(code)) {
+        case CodeType::Text:
+        case CodeType::Handle: {
+          const void* z = p < size ? std::memchr(d + p, '\0', size - p) : nullptr;
+          if (!z) return n;
+          std::size_t e = static_cast<std::size_t>(static_cast<const char*>(z) - d);
+          if (code == 0) {
+            std::string_view v = trim(std::string_view(d + p, e - p));
+            if (v == end) return n;
+            if (std::find(skip.begin(), skip.end(), v) == skip.end()) ++n;
+          }
+          len = e - p + 1;
+          break;
+        }
+        case CodeType::Real: len = 8; break;
+        case CodeType::Int16: len = 2; break;
+        case CodeType::Int32: len = 4; break;
+        case CodeType::Int64: len = 8; break;
+        case CodeType::Bool: len = 1; break;
+        case CodeType::Binary:
+          if (p >= size) return n;
+          len = 1 + static_cast<unsigned char>(d[p]);
+          break;
+      }
+      if (len > size - p) break;
+      p += len;
+    }
+    return n;
+  }
   while (p < size) {
     // Code lines are short: scanned by hand for a lone 0 between blanks.
     std::size_t c = p;

@@ -33,7 +33,7 @@ class TagSource {
     hasPeek_ = true;
   }
   // How many records (group code 0), other than those of type `skip`, follow before one of
-  // type `end`; for reserving storage. 0 when it cannot be told cheaply (binary files).
+  // type `end`; for reserving storage.
   std::size_t countRecordsUntil(std::string_view end, std::initializer_list<std::string_view> skip = {}) const;
   int position() const { return binary_ ? static_cast<int>(pos_) : line_; }
 

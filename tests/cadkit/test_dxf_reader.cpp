@@ -196,6 +196,27 @@ TEST(DxfReader, RecordsAheadAreCountedForSizing) {
   ASSERT_TRUE(src.next(t));  // given back, the record's own tag still counts
   src.unread(std::move(t));
   EXPECT_EQ(src.countRecordsUntil("ENDSEC", {"VERTEX", "SEQEND"}), 3u);
+  // Binary files are counted by stepping over their tags, with one- and two-byte codes.
+  Document doc;
+  for (int i = 0; i < 5; ++i) doc.modelSpace().entities.push_back(makeEntity(Line{.end = {1.0 * i, 1, 0}}, "0"));
+  Polyline pl;
+  pl.vertices.resize(4);
+  doc.modelSpace().entities.push_back(makeEntity(pl, "0"));
+  for (Release r : {Release::R12, Release::R2000}) {
+    std::string bin = writeDxf(doc, r, {.binary = true});
+    TagSource b(bin);
+    ASSERT_TRUE(b.binary());
+    while (b.next(t) && !(t.code == 2 && t.text == "ENTITIES")) {
+    }
+    EXPECT_EQ(b.countRecordsUntil("ENDSEC", {"VERTEX", "SEQEND"}), 6u) << releaseName(r);
+    EXPECT_EQ(readDxf(bin).modelSpace().entities.size(), 6u);
+    // A file cut short is counted up to the damage, without reading past its end.
+    auto at = static_cast<std::size_t>(b.position());
+    TagSource cut(std::string_view(bin).substr(0, at + (bin.size() - at) / 2));
+    while (cut.next(t) && !(t.code == 2 && t.text == "ENTITIES")) {
+    }
+    EXPECT_LE(cut.countRecordsUntil("ENDSEC"), 6u + 6u);
+  }
   // A polyline whose vertex count lies still reads every vertex it has.
   Document d = readDxf(dxf({{0, "SECTION"}, {2, "ENTITIES"}, {0, "LWPOLYLINE"}, {90, "1000000"}, {10, "1"},
                             {20, "2"}, {10, "3"}, {20, "4"}, {0, "ENDSEC"}, {0, "EOF"}}));
