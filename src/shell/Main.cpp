@@ -188,27 +188,8 @@ void TMainForm::buildActions() {
     if (mdi_->subWindowList().size() >= 2) mdi_->activateNextSubWindow();
   });
   on(makeAction("WindowCascade1", "&Cascade", "Cascade|Arrange windows so they overlap"), [this] { mdi_->cascadeSubWindows(); });
-  on(makeAction("WindowTileHorizontal1", "Tile &Horizontally", "Tile Horizontally|Arrange windows one above the other"), [this] {
-    // Full-width windows stacked from top to bottom.
-    const auto list = mdi_->subWindowList();
-    if (list.isEmpty()) return;
-    const QRect area = mdi_->viewport()->rect();
-    const int h = area.height() / int(list.size());
-    for (int i = 0; i < list.size(); ++i) {
-      list[i]->showNormal();
-      list[i]->setGeometry(0, i * h, area.width(), h);
-    }
-  });
-  on(makeAction("WindowTileVertical1", "Tile &Vertically", "Tile Vertically|Arrange windows side by side"), [this] {
-    const auto list = mdi_->subWindowList();
-    if (list.isEmpty()) return;
-    const QRect area = mdi_->viewport()->rect();
-    const int w = area.width() / int(list.size());
-    for (int i = 0; i < list.size(); ++i) {
-      list[i]->showNormal();
-      list[i]->setGeometry(i * w, 0, w, area.height());
-    }
-  });
+  on(makeAction("WindowTileHorizontal1", "Tile &Horizontally", "Tile Horizontally|Arrange windows one above the other"), [this] { tileChildren(true); });
+  on(makeAction("WindowTileVertical1", "Tile &Vertically", "Tile Vertically|Arrange windows side by side"), [this] { tileChildren(false); });
   on(makeAction("WindowMinimizeAll1", "&Minimize All", "Minimize All|Minimize all windows"), [this] {
     for (auto* w : mdi_->subWindowList()) w->showMinimized();
   });
@@ -242,6 +223,20 @@ void TMainForm::buildActions() {
   on(copy, [clip] { clip("copy"); });
   on(paste, [clip] { clip("paste"); });
   addActions({cut, copy, paste});
+}
+
+void TMainForm::tileChildren(bool horizontal) {
+  const auto list = mdi_->subWindowList();
+  if (list.isEmpty()) return;
+  const QRect area = mdi_->viewport()->rect();
+  const int n = int(list.size());
+  for (int i = 0; i < n; ++i) {
+    list[i]->showNormal();
+    if (horizontal)
+      list[i]->setGeometry(0, i * (area.height() / n), area.width(), area.height() / n);
+    else
+      list[i]->setGeometry(i * (area.width() / n), 0, area.width() / n, area.height());
+  }
 }
 
 void TMainForm::buildMenus() {

@@ -90,6 +90,8 @@ class TMainForm : public QMainWindow {
   void dropEvent(QDropEvent* e) override;
 
  private:
+  // Stacks the children full width from top to bottom (horizontal) or side by side.
+  void tileChildren(bool horizontal);
   QAction* makeAction(const QString& name, const QString& caption, const QString& hint,
                       const QKeySequence& shortcut = {});
   void buildActions();
