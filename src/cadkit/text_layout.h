@@ -1,0 +1,48 @@
+#pragma once
+// Text layout: TEXT, ATTDEF, ATTRIB and MTEXT turned into strokes (or TrueType runs) in the
+// entity's own plane (object coordinates), for the walk to transform and draw.
+#include <string>
+
+#include "cadkit/ent_text.h"
+#include "cadkit/font.h"
+#include "cadkit/mtext.h"
+#include "cadkit/tables.h"
+
+namespace kelvaro::cad {
+
+// A TrueType run in object coordinates: the baseline starts at origin; xAxis and yAxis are
+// one text unit along and up the baseline (height, width factor, rotation, oblique included).
+struct TextTtfRun {
+  std::string fontFile, family, text;  // text UTF-8
+  bool bold = false, italic = false;
+  Vec2 origin, xAxis, yAxis;
+};
+
+class TextOut {
+ public:
+  virtual ~TextOut() = default;
+  virtual void stroke(const Vec2* pts, std::size_t n) = 0;  // open polyline, object coordinates
+  // Asked once per run whose font is TrueType; false makes layout use stroke glyphs instead.
+  virtual bool acceptsTtf(const std::string& fontFile, const std::string& family) { return false; }
+  virtual void ttf(const TextTtfRun& run) {}
+  // Inline colour changes of MTEXT (-1: back to the entity's colour).
+  virtual void color(int index) {}
+  virtual void trueColor(std::uint32_t rgb) {}
+};
+
+struct TextLayoutOptions {
+  bool quickText = false;  // draw each line's box instead of its characters
+  // The TrueType family stored with a style (its extended data), when known.
+  std::string ttfFamily;
+};
+
+// `style` is the entity's text style (or a default one when the name is unknown).
+void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLibrary& fonts, TextOut& out,
+                const TextLayoutOptions& opt = {});
+void layoutMText(const MText& text, const TextStyle& style, FontLibrary& fonts, TextOut& out,
+                 const TextLayoutOptions& opt = {});
+// Width and height of a single line of TEXT in object units (for extents and alignment).
+Vec2 measureTextLine(const std::string& utf8, double height, double widthFactor, const TextStyle& style,
+                     FontLibrary& fonts);
+
+}  // namespace kelvaro::cad
