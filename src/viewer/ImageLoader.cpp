@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
+#include <QThread>
 
 #include <cstring>
 #include <span>
@@ -19,10 +20,12 @@ namespace {
 
 QRgb gBackground = qRgb(255, 255, 255);
 
-// The hourglass for the whole call, restored on every way out.
+// The hourglass for the whole call, restored on every way out; only the GUI thread may set it.
 class BusyCursor {
  public:
-  BusyCursor() : active_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+  BusyCursor() {
+    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    active_ = app && QThread::currentThread() == app->thread();
     if (active_) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   }
   ~BusyCursor() {

@@ -9,6 +9,8 @@
 #include <QImageWriter>
 #include <QTemporaryDir>
 
+#include <thread>
+
 #include "viewer/ImageLoader.h"
 #include "viewer/raster_bytes.h"
 
@@ -394,6 +396,16 @@ TEST_F(ImageLoader, BusyCursorIsRestoredOnEveryPath) {
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
   QGuiApplication::restoreOverrideCursor();
+
+  // Off the GUI thread the cursor is left alone and the picture still loads.
+  bool loaded = false;
+  std::thread worker([&] {
+    QImage img;
+    loaded = LoadImage(img, good) && img.size() == QSize(4, 3);
+  });
+  worker.join();
+  EXPECT_TRUE(loaded);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
