@@ -31,7 +31,8 @@ struct ImageLoadReport {
 bool LoadImage(QImage& bitmap, const QString& fileName);
 ImageLoadReport LoadImageReport(QImage& bitmap, const QString& fileName);
 
-// Background for transparent pixels; white until set.
+// Background for transparent pixels; white until set. A QRgb (0xAARRGGBB, alpha ignored): a
+// stored 0x00BBGGRR setting is converted by its reader first.
 void SetImageBackground(QRgb colour);
 QRgb ImageBackground();
 
