@@ -43,6 +43,7 @@ void TEzRgnBtn::SetImageList(const TImageList& images) {
 
 void TEzRgnBtn::setPicture(int index, const QImage& img) {
   pics_[index] = img;
+  keyed_[index] = keyedCopy(img);  // made once, not at every paint
   if (index == 0 && cropped_) buildRegion();
   applySize();
   update();
@@ -94,12 +95,14 @@ void TEzRgnBtn::buildRegion() {
   update();
 }
 
-const QImage& TEzRgnBtn::chosenPicture() const {
-  const QImage& normal = enabled_ ? pics_[0] : (pics_[3].isNull() ? pics_[0] : pics_[3]);
-  if (pressed_ && inside_ && enabled_) return pics_[2].isNull() ? normal : pics_[2];
-  if (inside_ && !pressed_ && enabled_) return pics_[1].isNull() ? normal : pics_[1];
+int TEzRgnBtn::chosenIndex() const {
+  const int normal = enabled_ ? 0 : (pics_[3].isNull() ? 0 : 3);
+  if (pressed_ && inside_ && enabled_) return pics_[2].isNull() ? normal : 2;
+  if (inside_ && !pressed_ && enabled_) return pics_[1].isNull() ? normal : 1;
   return normal;
 }
+
+const QImage& TEzRgnBtn::chosenPicture() const { return pics_[chosenIndex()]; }
 
 void TEzRgnBtn::applySize() {
   const QImage& pic = chosenPicture();
@@ -107,22 +110,24 @@ void TEzRgnBtn::applySize() {
 }
 
 void TEzRgnBtn::paintEvent(QPaintEvent*) {
-  const QImage& pic = chosenPicture();
+  const int index = chosenIndex();
+  const QImage& pic = pics_[index];
   if (pic.isNull()) return;
   if (size() != pic.size()) resize(pic.size());
   QPainter p(this);
-  if (mode_ == TPaintMode::pmTransparent) {
-    QImage keyed = pic.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = keyed.pixel(0, 0);
-    for (int y = 0; y < keyed.height(); ++y) {
-      QRgb* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
-      for (int x = 0; x < keyed.width(); ++x)
-        if (line[x] == key) line[x] = 0;
-    }
-    p.drawImage(0, 0, keyed);
-  } else {
-    p.drawImage(0, 0, pic);
+  p.drawImage(0, 0, mode_ == TPaintMode::pmTransparent ? keyed_[index] : pic);
+}
+
+QImage TEzRgnBtn::keyedCopy(const QImage& img) {
+  if (img.isNull()) return {};
+  QImage keyed = img.convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = keyed.pixel(0, 0);
+  for (int y = 0; y < keyed.height(); ++y) {
+    QRgb* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+    for (int x = 0; x < keyed.width(); ++x)
+      if (line[x] == key) line[x] = 0;
   }
+  return keyed;
 }
 
 void TEzRgnBtn::setInside(bool in) {

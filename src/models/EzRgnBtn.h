@@ -71,6 +71,9 @@ class TEzRgnBtn : public QWidget {
 
  private:
   void setPicture(int index, const QImage& img);
+  int chosenIndex() const;
+  // The picture with its corner pixel's colour made transparent.
+  static QImage keyedCopy(const QImage& img);
   void setInside(bool in);
   void updateTimer();
   void click();
@@ -78,6 +81,7 @@ class TEzRgnBtn : public QWidget {
   void buildRegion();
 
   QImage pics_[4];
+  QImage keyed_[4];
   bool autoRepeat_ = false;
   int interval_ = 300;
   bool enabled_ = true;

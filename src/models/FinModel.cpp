@@ -144,9 +144,15 @@ FinResult ComputeFin(const FinDims& c, const ModelView& view, const SunState& su
 
 Scene DrawFin(const FinDims& c, const FinDims& disp, const ModelView& view, const SunState& sun, int orientation) {
   Scene s;
+  DrawFin(s, c, disp, view, sun, orientation);
+  return s;
+}
+
+void DrawFin(Scene& s, const FinDims& c, const FinDims& disp, const ModelView& view, const SunState& sun,
+             int orientation) {
+  s.clear();
   s.width = view.width;
   s.height = view.height;
-  s.prims.reserve(96);
   const FinLayout lay = LayoutFin(c, view);
   const ViewMap& m = lay.map;
   const FinResult r = ComputeFin(c, view, sun);
@@ -190,7 +196,6 @@ Scene DrawFin(const FinDims& c, const FinDims& disp, const ModelView& view, cons
   s.text({xe, lay.Yb + 21}, "Shaded Area " + std::to_string(r.ShadedPercent) + "%");
   s.text({12, view.height - 40}, "Drag nodes to change dimensions");
   s.text({12, view.height - 24}, "Vertical fins protect window façades from east/ west low-angle sun.");
-  return s;
 }
 
 DragCursor FinCursor(int node) {

@@ -56,11 +56,13 @@ struct FinResult {
   // The shaded band on the elevation: pixel offsets from the window's left edge.
   int BandFrom = 0;
   int BandTo = 0;
-  std::vector<RaySeg> Rays;
+  RayList Rays;
 };
 
 FinResult ComputeFin(const FinDims& committed, const ModelView& view, const SunState& sun);
 
+void DrawFin(Scene& out, const FinDims& committed, const FinDims& display, const ModelView& view, const SunState& sun,
+             int orientation);
 Scene DrawFin(const FinDims& committed, const FinDims& display, const ModelView& view, const SunState& sun,
               int orientation);
 

@@ -37,18 +37,59 @@ int ViewMap::px(double mm) const {
 
 double ViewMap::mm(double pixels) const { return pixels * span() / std::max(width, 1); }
 
-void Scene::polygon(std::vector<Pt> pts, Rgb pen, Rgb brush) {
-  prims.push_back({Prim::Polygon, std::move(pts), 0, pen, brush, {}});
+void Scene::clear() {
+  used_ = 0;
+  points_.clear();
 }
-void Scene::line(Pt a, Pt b, Rgb pen) { prims.push_back({Prim::Line, {a, b}, 0, pen, pen, {}}); }
-void Scene::dotted(Pt a, Pt b, Rgb pen) { prims.push_back({Prim::DottedLine, {a, b}, 0, pen, pen, {}}); }
-void Scene::circle(Pt c, int r, Rgb pen) { prims.push_back({Prim::Circle, {c}, r, pen, pen, {}}); }
-void Scene::disc(Pt c, int r, Rgb colour) { prims.push_back({Prim::FilledCircle, {c}, r, colour, colour, {}}); }
+
+Prim& Scene::add(Prim::Kind kind, std::uint32_t first, Rgb pen, Rgb brush, int radius) {
+  if (used_ == prims_.size()) prims_.emplace_back();
+  Prim& p = prims_[used_++];
+  p.kind = kind;
+  p.first = first;
+  p.count = static_cast<std::uint32_t>(points_.size()) - first;
+  p.radius = radius;
+  p.pen = pen;
+  p.brush = brush;
+  p.text.clear();  // keeps its capacity for the next frame
+  return p;
+}
+
+void Scene::polygon(std::initializer_list<Pt> pts, Rgb pen, Rgb brush) {
+  beginPolygon();
+  points_.insert(points_.end(), pts.begin(), pts.end());
+  endPolygon(pen, brush);
+}
+void Scene::endPolygon(Rgb pen, Rgb brush) { add(Prim::Polygon, open_, pen, brush); }
+void Scene::line(Pt a, Pt b, Rgb pen) {
+  const auto first = static_cast<std::uint32_t>(points_.size());
+  points_.push_back(a);
+  points_.push_back(b);
+  add(Prim::Line, first, pen, pen);
+}
+void Scene::dotted(Pt a, Pt b, Rgb pen) {
+  line(a, b, pen);
+  prims_[used_ - 1].kind = Prim::DottedLine;
+}
+void Scene::circle(Pt c, int r, Rgb pen) {
+  const auto first = static_cast<std::uint32_t>(points_.size());
+  points_.push_back(c);
+  add(Prim::Circle, first, pen, pen, r);
+}
+void Scene::disc(Pt c, int r, Rgb colour) {
+  circle(c, r, colour);
+  prims_[used_ - 1].kind = Prim::FilledCircle;
+}
 void Scene::rect(Pt topLeft, Pt bottomRight, Rgb pen, Rgb brush) {
-  prims.push_back({Prim::Rect, {topLeft, bottomRight}, 0, pen, brush, {}});
+  const auto first = static_cast<std::uint32_t>(points_.size());
+  points_.push_back(topLeft);
+  points_.push_back(bottomRight);
+  add(Prim::Rect, first, pen, brush);
 }
-void Scene::text(Pt at, std::string s, Rgb colour) {
-  prims.push_back({Prim::Text, {at}, 0, colour, colour, std::move(s)});
+void Scene::text(Pt at, std::string_view s, Rgb colour) {
+  const auto first = static_cast<std::uint32_t>(points_.size());
+  points_.push_back(at);
+  add(Prim::Text, first, colour, colour).text.assign(s);
 }
 
 void Arrowhead(Scene& s, Pt from, Pt to, const ViewMap& map, Rgb colour) {
@@ -90,10 +131,9 @@ void OrientationInset(Scene& s, Pt c0, int a, int orientation, const std::vector
   s.line(c1, {c1.x - 3 * a, c1.y}, kDarkGrey);
   s.circle(c1, 2 * a, kDarkGrey);
 
-  std::vector<Pt> pts;
-  pts.reserve(symbol.size());
-  for (const auto& uv : symbol) pts.push_back(SymbolPoint(c0, a, uv[0], uv[1], orientation));
-  s.polygon(std::move(pts), kSilver, kDarkGrey);
+  s.beginPolygon();
+  for (const auto& uv : symbol) s.point(SymbolPoint(c0, a, uv[0], uv[1], orientation));
+  s.endPolygon(kSilver, kDarkGrey);
 
   // The sun marker: longer the lower the sun.
   double o = orientation * kRad;

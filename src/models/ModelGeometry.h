@@ -4,6 +4,9 @@
 // the window (or the batch tool) paints in one pass. No Qt here.
 #include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -51,30 +54,47 @@ inline constexpr Rgb kGreen{0, 128, 0};
 inline constexpr Rgb kNavy{0, 0, 128};
 
 // One thing to draw. Polygons are filled with `brush` and outlined with `pen`; lines use `pen`;
-// text is written with its top-left corner at the point.
+// text is written with its top-left corner at the point. The points live in the scene's pool.
 struct Prim {
   enum Kind { Polygon, Line, DottedLine, Circle, FilledCircle, Rect, Text } kind = Line;
-  std::vector<Pt> pts;  // Rect: top-left and bottom-right (inclusive); Circle: centre
+  std::uint32_t first = 0;  // Rect: top-left and bottom-right (inclusive); Circle: centre
+  std::uint32_t count = 0;
   int radius = 0;
   Rgb pen;
   Rgb brush;
   std::string text;
 };
 
-// Everything one frame of a model shows.
-struct Scene {
+// Everything one frame of a model shows. A scene kept between frames reuses its storage, so
+// drawing a frame allocates nothing once the first one is built.
+class Scene {
+ public:
   int width = 0;
   int height = 0;
   Rgb background = kWindowColour;
-  std::vector<Prim> prims;
 
-  void polygon(std::vector<Pt> pts, Rgb pen, Rgb brush);
+  void clear();
+  std::span<const Prim> items() const { return {prims_.data(), used_}; }
+  std::span<const Pt> points(const Prim& p) const { return {points_.data() + p.first, p.count}; }
+
+  void polygon(std::initializer_list<Pt> pts, Rgb pen, Rgb brush);
+  // A polygon of the points added with point() since beginPolygon().
+  void beginPolygon() { open_ = static_cast<std::uint32_t>(points_.size()); }
+  void point(Pt p) { points_.push_back(p); }
+  void endPolygon(Rgb pen, Rgb brush);
   void line(Pt a, Pt b, Rgb pen);
   void dotted(Pt a, Pt b, Rgb pen);
   void circle(Pt c, int r, Rgb pen);
   void disc(Pt c, int r, Rgb colour);
   void rect(Pt topLeft, Pt bottomRight, Rgb pen, Rgb brush);
-  void text(Pt at, std::string s, Rgb colour = kBlack);
+  void text(Pt at, std::string_view s, Rgb colour = kBlack);
+
+ private:
+  Prim& add(Prim::Kind kind, std::uint32_t first, Rgb pen, Rgb brush, int radius = 0);
+  std::vector<Prim> prims_;
+  std::size_t used_ = 0;
+  std::vector<Pt> points_;
+  std::uint32_t open_ = 0;
 };
 
 // Filled arrowhead at `to` of the ray from `from`: the mapped lengths px(80), px(100), px(120).
@@ -155,6 +175,23 @@ struct RaySeg {
   Pt from;
   Pt to;
   Rgb colour;
+};
+
+// The few rays of one frame, without a heap allocation.
+class RayList {
+ public:
+  void push_back(const RaySeg& r) {
+    if (n_ < items_.size()) items_[n_++] = r;
+  }
+  std::size_t size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+  const RaySeg& operator[](std::size_t i) const { return items_[i]; }
+  const RaySeg* begin() const { return items_.data(); }
+  const RaySeg* end() const { return items_.data() + n_; }
+
+ private:
+  std::array<RaySeg, 4> items_{};
+  std::size_t n_ = 0;
 };
 
 enum class DragCursor { Default, Vertical, Horizontal };

@@ -298,7 +298,8 @@ void TModelForm::layOut() {
 void TModelForm::Draw() {
   if (viewBox_->width() < 1 || viewBox_->height() < 1) return;
   layOut();
-  const models::Scene s = buildScene();
+  buildScene(scene_);
+  const models::Scene& s = scene_;
   if (offscreen_.size() != QSize(s.width, s.height))
     offscreen_ = QImage(std::max(s.width, 1), std::max(s.height, 1), QImage::Format_RGB32);
   QPainter p(&offscreen_);

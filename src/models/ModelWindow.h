@@ -90,7 +90,7 @@ class TModelForm : public QDialog {
   void finishCreation();
 
   // What a model supplies.
-  virtual models::Scene buildScene() const = 0;
+  virtual void buildScene(models::Scene& out) const = 0;
   virtual std::array<models::Pt, 5> committedNodes() const = 0;
   virtual models::DragCursor cursorFor(int node) const = 0;
   virtual void dragTo(int node, models::Pt down, models::Pt now) = 0;  // display values
@@ -120,6 +120,7 @@ class TModelForm : public QDialog {
   int defaultPanX_, defaultPanY_;
   QTimer timer_;
   QImage offscreen_;
+  models::Scene scene_;  // kept between frames
   int dragNode_ = -1;
   QPoint downAt_;
   models::ModelViewBox* viewBox_ = nullptr;

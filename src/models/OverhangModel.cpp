@@ -163,9 +163,15 @@ OverhangResult ComputeOverhang(const OverhangDims& c, const OverhangDims& disp, 
 Scene DrawOverhang(const OverhangDims& c, const OverhangDims& disp, const ModelView& view, const SunState& sun,
                    const NoonVsas& noon, int orientation) {
   Scene s;
+  DrawOverhang(s, c, disp, view, sun, noon, orientation);
+  return s;
+}
+
+void DrawOverhang(Scene& s, const OverhangDims& c, const OverhangDims& disp, const ModelView& view,
+                  const SunState& sun, const NoonVsas& noon, int orientation) {
+  s.clear();
   s.width = view.width;
   s.height = view.height;
-  s.prims.reserve(96);
   const OverhangLayout lay = LayoutOverhang(c, view);
   const ViewMap& m = lay.map;
   const OverhangResult r = ComputeOverhang(c, disp, view, sun, noon);
@@ -224,7 +230,6 @@ Scene DrawOverhang(const OverhangDims& c, const OverhangDims& disp, const ModelV
   s.text({xe, r.SillY + 21}, "Shaded Area " + std::to_string(r.ShadedPercent) + "%");
   s.text({12, view.height - 40}, "Drag nodes to change dimensions");
   s.text({12, view.height - 24}, "Horizontal overhangs protect façades from high-angle sun.");
-  return s;
 }
 
 DragCursor OverhangCursor(int node) {

@@ -61,8 +61,8 @@ struct OverhangResult {
   int HeadY = 0;
   int SillY = 0;
   int ShadowY = 0;  // the shadow line on the glass (screen y)
-  std::vector<RaySeg> SunRays;
-  std::vector<RaySeg> NoonRays;
+  RayList SunRays;
+  RayList NoonRays;
 };
 
 // `committed` lays out the section; `display` (the values while a node is dragged) gives the
@@ -70,7 +70,10 @@ struct OverhangResult {
 OverhangResult ComputeOverhang(const OverhangDims& committed, const OverhangDims& display, const ModelView& view,
                                const SunState& sun, const NoonVsas& noon);
 
-// The whole picture: background, inset, rays, section, elevation, nodes and texts.
+// The whole picture: background, inset, rays, section, elevation, nodes and texts, drawn
+// into `out` (cleared first).
+void DrawOverhang(Scene& out, const OverhangDims& committed, const OverhangDims& display, const ModelView& view,
+                  const SunState& sun, const NoonVsas& noon, int orientation);
 Scene DrawOverhang(const OverhangDims& committed, const OverhangDims& display, const ModelView& view,
                    const SunState& sun, const NoonVsas& noon, int orientation);
 

@@ -23,41 +23,42 @@ void paintScene(QPainter& p, const Scene& s) {
   p.fillRect(QRect(0, 0, s.width, s.height), colour(s.background));
   p.setFont(sceneFont());
   QPolygon poly;
-  for (const Prim& pr : s.prims) {
+  for (const Prim& pr : s.items()) {
+    const std::span<const Pt> pts = s.points(pr);
     switch (pr.kind) {
       case Prim::Polygon:
-        poly.resize(static_cast<int>(pr.pts.size()));
-        for (int i = 0; i < poly.size(); ++i) poly.setPoint(i, pr.pts[i].x, pr.pts[i].y);
+        poly.resize(static_cast<int>(pts.size()));  // keeps its storage between polygons
+        for (int i = 0; i < poly.size(); ++i) poly.setPoint(i, pts[i].x, pts[i].y);
         p.setPen(colour(pr.pen));
         p.setBrush(colour(pr.brush));
         p.drawPolygon(poly);
         break;
       case Prim::Line:
       case Prim::DottedLine:
-        if (pr.pts.size() < 2) break;
+        if (pts.size() < 2) break;
         p.setPen(QPen(colour(pr.pen), 0, pr.kind == Prim::DottedLine ? Qt::DotLine : Qt::SolidLine));
-        p.drawLine(pr.pts[0].x, pr.pts[0].y, pr.pts[1].x, pr.pts[1].y);
+        p.drawLine(pts[0].x, pts[0].y, pts[1].x, pts[1].y);
         break;
       case Prim::Circle:
       case Prim::FilledCircle:
-        if (pr.pts.empty()) break;
+        if (pts.empty()) break;
         p.setPen(colour(pr.pen));
         if (pr.kind == Prim::FilledCircle)
           p.setBrush(colour(pr.brush));
         else
           p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QPoint(pr.pts[0].x, pr.pts[0].y), pr.radius, pr.radius);
+        p.drawEllipse(QPoint(pts[0].x, pts[0].y), pr.radius, pr.radius);
         break;
       case Prim::Rect:
-        if (pr.pts.size() < 2) break;
+        if (pts.size() < 2) break;
         p.setPen(colour(pr.pen));
         p.setBrush(colour(pr.brush));
-        p.drawRect(QRect(QPoint(pr.pts[0].x, pr.pts[0].y), QPoint(pr.pts[1].x, pr.pts[1].y)).adjusted(0, 0, -1, -1));
+        p.drawRect(QRect(QPoint(pts[0].x, pts[0].y), QPoint(pts[1].x, pts[1].y)).adjusted(0, 0, -1, -1));
         break;
       case Prim::Text: {
-        if (pr.pts.empty()) break;
+        if (pts.empty()) break;
         p.setPen(colour(pr.pen));
-        QRect box(pr.pts[0].x, pr.pts[0].y, 4000, 100);
+        QRect box(pts[0].x, pts[0].y, 4000, 100);
         p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, QString::fromStdString(pr.text));
         break;
       }

@@ -33,8 +33,8 @@ void TfrmModel1::orientationChanged() { noon_ = ComputeNoonVsas(NoonFirst, NoonS
 
 OverhangResult TfrmModel1::result() const { return ComputeOverhang(committed_, display_, view_, anim_.Sun, noon_); }
 
-Scene TfrmModel1::buildScene() const {
-  return DrawOverhang(committed_, display_, view_, anim_.Sun, noon_, orientation_);
+void TfrmModel1::buildScene(Scene& out) const {
+  DrawOverhang(out, committed_, display_, view_, anim_.Sun, noon_, orientation_);
 }
 
 std::array<Pt, 5> TfrmModel1::committedNodes() const { return LayoutOverhang(committed_, view_).Nodes; }

@@ -29,7 +29,7 @@ void TfrmModel2::showEvent(QShowEvent* e) {
 
 FinResult TfrmModel2::result() const { return ComputeFin(committed_, view_, anim_.Sun); }
 
-Scene TfrmModel2::buildScene() const { return DrawFin(committed_, display_, view_, anim_.Sun, orientation_); }
+void TfrmModel2::buildScene(Scene& out) const { DrawFin(out, committed_, display_, view_, anim_.Sun, orientation_); }
 
 std::array<Pt, 5> TfrmModel2::committedNodes() const { return LayoutFin(committed_, view_).Nodes; }
 

@@ -17,7 +17,7 @@ class TfrmModel2 : public TModelForm {
 
  protected:
   void showEvent(QShowEvent* e) override;
-  models::Scene buildScene() const override;
+  void buildScene(models::Scene& out) const override;
   std::array<models::Pt, 5> committedNodes() const override;
   models::DragCursor cursorFor(int node) const override { return models::FinCursor(node); }
   void dragTo(int node, models::Pt down, models::Pt now) override;

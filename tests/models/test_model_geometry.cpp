@@ -267,7 +267,7 @@ TEST(OverhangModel, SunBehindTheFacadeOrBeforeTheFirstStepShadesEverything) {
   EXPECT_EQ(rest.ShadedPercent, 100);
   Scene s = DrawOverhang(d, d, v, SunState{}, {}, 180);
   int zeros = 0;
-  for (const Prim& p : s.prims)
+  for (const Prim& p : s.items())
     if (p.kind == Prim::Text && p.text == "0:00:00") ++zeros;
   EXPECT_EQ(zeros, 4);
 }
