@@ -154,8 +154,10 @@ std::string MmText(double mm);
 
 // The view of a model window: the drawing area's size, the zoom and the camera offsets.
 struct ModelView {
-  int width = 484;
-  int height = 400;
+  // The drawing area of a model window at its first size (640 x 475 less panel, menu and
+  // status bar).
+  int width = 492;
+  int height = 437;
   double ViewZoom = 1.0;
   int PanX = 10;
   int PanY = 10;

@@ -349,9 +349,9 @@ void TModelForm::Start() {
 void TModelForm::SingleStep() {
   timer_.stop();
   orientation_ = spin2_->value();
-  orientationChanged();
   if (anim_.pastEnd()) anim_.SampleIndex = 0;
   try {
+    orientationChanged();
     oneStep();
   } catch (const std::exception&) {
     showError("An error occurred during the animation");
@@ -418,8 +418,12 @@ void TModelForm::SpinEdit2Change(int value) {
   if (creating_) return;
   if (value < 0 || value > 360) return;
   orientation_ = value;
-  orientationChanged();
-  Draw();
+  try {
+    orientationChanged();
+    Draw();
+  } catch (const std::exception&) {
+    // The next change or step draws again.
+  }
 }
 
 void TModelForm::ViewBoxMouseDown(QPoint p, Qt::MouseButton button) {

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
 
@@ -16,6 +18,7 @@
 #include "models/ScenePainter.h"
 #include "models/model1.h"
 #include "models/model2.h"
+#include "platform/help.h"
 #include "platform/notify.h"
 #include "platform/settings.h"
 #include "shadow/shadow.h"
@@ -375,4 +378,57 @@ TEST_F(ModelWindows, SettingsDialogOkShowsTheModelModally) {
   EXPECT_EQ(messages.messages()[1].text, "The sun never sets");
   EXPECT_EQ(messages.messages()[1].kind, MsgKind::Error);
   EXPECT_FALSE(shown);
+}
+
+TEST_F(ModelWindows, ShortcutsHintsAndHelp) {
+  TfrmModel1 w;
+  w.SetSamples(morning());
+  w.show();
+  QApplication::setActiveWindow(&w);
+  QTest::keyClick(&w, Qt::Key_F10);  // single step
+  EXPECT_EQ(w.Label1()->text(), "06 : 01");
+  QTest::keyClick(&w, Qt::Key_I, Qt::ControlModifier);  // zoom in
+  EXPECT_DOUBLE_EQ(w.view().ViewZoom, 0.98);
+  QTest::keyClick(&w, Qt::Key_U, Qt::ControlModifier);  // camera up
+  EXPECT_EQ(w.view().PanY, 5);
+  // A button's hint goes to the status bar while the pointer is over it.
+  QEvent enter(QEvent::Enter);
+  QApplication::sendEvent(w.button(5), &enter);
+  EXPECT_EQ(w.StatusBar1()->currentMessage(), "Zoom In");
+  // Help opens topic 4 over the modal window.
+  w.ShowHelp();
+  ASSERT_NE(help::window(), nullptr);
+  auto* browser = help::window()->findChild<QTextBrowser*>();
+  ASSERT_NE(browser, nullptr);
+  EXPECT_EQ(browser->source().toString(), "qrc:/help/topic4.html");
+  help::window()->hide();
+}
+
+TEST_F(ModelWindows, AnAnimationErrorStopsTheTimerWithAMessage) {
+  // A fault inside a step (here: the drawing) must not escape the timer.
+  struct Faulty : TfrmModel1 {
+    void buildScene(Scene& out) const override {
+      if (armed) throw std::runtime_error("fault");
+      TfrmModel1::buildScene(out);
+    }
+    void orientationChanged() override {
+      if (armed) throw std::runtime_error("fault");
+      TfrmModel1::orientationChanged();
+    }
+    bool armed = false;
+  };
+  MessageCapture messages;
+  Faulty w;
+  w.SetSamples(morning());
+  w.show();
+  w.Start();
+  w.armed = true;
+  w.Timer1Timer();
+  EXPECT_FALSE(w.Timer1().isActive());
+  ASSERT_EQ(messages.messages().size(), 1u);
+  EXPECT_EQ(messages.messages()[0].text, "An error occurred during the animation");
+  EXPECT_EQ(messages.messages()[0].kind, MsgKind::Error);
+  // Errors of an orientation change are ignored.
+  w.SpinEdit2()->setValue(185);
+  EXPECT_EQ(messages.messages().size(), 1u);
 }
