@@ -169,10 +169,10 @@ void TModelForm::buildControls(const QString& caption) {
   const char* captions[] = {"Date:", "Latitude:", "Longitude:", "Sunrise:", "Sunset:"};
   for (int i = 0; i < 5; ++i) {
     auto* c = new QLabel(QString::fromLatin1(captions[i]), panel1_);
-    c->move(6, 6 + 18 * i);
+    c->move(4, 6 + 18 * i);
     info_[i] = new QLabel(panel1_);
     info_[i]->setObjectName(QStringLiteral("Label%1").arg(14 + i));
-    info_[i]->setGeometry(62, 6 + 18 * i, 82, 16);
+    info_[i]->setGeometry(68, 6 + 18 * i, 78, 16);
   }
 
   panel2_ = new QFrame(panel1_);

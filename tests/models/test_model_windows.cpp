@@ -348,6 +348,9 @@ TEST_F(ModelWindows, SettingsDialogOkShowsTheModelModally) {
     title = m->windowTitle();
     samples = m->animation().samples().size();
     sunrise = m->InfoLabel(3)->text();
+    m->SpinEdit1()->setValue(30);
+    for (int i = 0; i < 12; ++i) m->SingleStep();  // about noon
+    snapshot(*m, "model2-from-dialog.png");
     m->close();
   });
   d.cmdOKClick();
