@@ -17,6 +17,7 @@
 
 #include <exception>
 
+#include "models/ShowModel.h"
 #include "platform/help.h"
 #include "platform/notify.h"
 #include "platform/settings.h"
@@ -453,7 +454,12 @@ bool TfrmShadow::runProfile() {
 void TfrmShadow::runSunPath() {
   if (!CheckRiseSet(site_)) return;
   sunPath_ = BuildSunPath(site_, mode_ == ShadowMode::Model3D ? SunPathTarget::View3D : SunPathTarget::Models);
-  if (onSunPath) onSunPath(*this, mode_);
+  if (onSunPath) {
+    onSunPath(*this, mode_);
+  } else if (mode_ != ShadowMode::Model3D) {
+    ShowShadingModel(this, mode_ == ShadowMode::CreateOverhangShadow ? ShadingModel::Overhang : ShadingModel::Fin,
+                     site_, sunPath_);
+  }
 }
 
 void TfrmShadow::cmdOKClick() {

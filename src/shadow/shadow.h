@@ -113,7 +113,9 @@ class TfrmShadow : public QDialog {
   // "Shadow &Data" after the profile was computed: build the page from Profile() and the
   // structure height as typed (heightField()).
   std::function<void(TfrmShadow&, bool horizontal)> onShadowData;
-  std::function<void(TfrmShadow&, ShadowMode)> onSunPath;           // model and 3D modes after the sun path is built
+  // Model and 3D modes after the sun path is built; when set it takes the place of the
+  // overhang and fin windows.
+  std::function<void(TfrmShadow&, ShadowMode)> onSunPath;
   // Position finder: true with longitude and latitude (degrees, east and north positive)
   // and time zone (hours, east positive) when the user chose a place.
   std::function<bool(double& longitude, double& latitude, double& zone)> positionFinder;
