@@ -118,9 +118,31 @@ QImage reportBackground(const QString& name) {
   return {};
 }
 
+namespace {
+// "Nimbus Sans [URW ]" -> "Nimbus Sans".
+QString withoutFoundry(const QString& family) {
+  const int bracket = family.lastIndexOf(QLatin1String(" ["));
+  if (bracket > 0 && family.endsWith(QLatin1Char(']'))) return family.left(bracket);
+  return family;
+}
+}  // namespace
+
 QString resolvedFontFamily(const QString& name) {
-  if (QFontDatabase::families().contains(name)) return name;
-  return QFontInfo(QFont(name)).family();
+  if (installedFontFamilies().contains(name)) return name;
+  return withoutFoundry(QFontInfo(QFont(name)).family());
+}
+
+QStringList installedFontFamilies() {
+  QStringList out;
+  for (const QString& listed : QFontDatabase::families()) {
+    // An alias resolves to the family it stands for; a real family (with or without its
+    // foundry) resolves to itself.
+    if (QFontInfo(QFont(listed)).family() != listed) continue;
+    out << withoutFoundry(listed);
+  }
+  out.sort(Qt::CaseInsensitive);
+  out.removeDuplicates();
+  return out;
 }
 
 std::unique_ptr<QTextDocument> makeReportDocument(const std::string& html, const ReportFont& font) {

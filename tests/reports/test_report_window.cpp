@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QAbstractItemView>
 #include <QDir>
+#include <QFontDatabase>
+#include <QSet>
 #include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -303,4 +306,71 @@ TEST(ReportWindow, ShowsEachMemberForLooking) {
     QApplication::processEvents();
     Snapshot(w, name);
   }
+}
+
+
+namespace {
+
+// A copy of an installed TrueType font whose vendor (the foundry fontconfig reports) is
+// changed, so its family is offered by two foundries; empty when the font is not installed.
+QByteArray FontFromOtherFoundry(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QByteArray data = f.readAll();
+  if (data.size() < 12) return {};
+  auto u16 = [&](int at) { return (uchar(data[at]) << 8) | uchar(data[at + 1]); };
+  auto u32 = [&](int at) { return quint32(u16(at)) << 16 | quint32(u16(at + 2)); };
+  const int tables = u16(4);
+  for (int i = 0; i < tables; ++i) {
+    const int entry = 12 + 16 * i;
+    if (entry + 16 > data.size()) return {};
+    if (data.mid(entry, 4) == "OS/2") {
+      const quint32 os2 = u32(entry + 8);
+      if (os2 + 62 > quint32(data.size())) return {};
+      data.replace(int(os2) + 58, 4, "KLVT");  // achVendID
+      return data;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST(ReportWindow, FontNameBoxListsEachFamilyOnceByItsPlainName) {
+  App();
+  const QByteArray copy = FontFromOtherFoundry("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+  if (copy.isEmpty()) GTEST_SKIP() << "DejaVuSans.ttf is not installed (fonts-dejavu-core)";
+  const int id = QFontDatabase::addApplicationFontFromData(copy);
+  ASSERT_GE(id, 0);
+  TfrmSunHTM w;
+  QStringList items;
+  for (int i = 0; i < w.fontNameBox()->count(); ++i) items << w.fontNameBox()->itemText(i);
+  EXPECT_EQ(items.count("DejaVu Sans"), 1) << items.join(", ").toStdString();
+  for (const QString& item : items) {
+    EXPECT_FALSE(item.contains('[')) << item.toStdString();
+    // Aliases of the font configuration stand for another family and are not listed.
+    EXPECT_FALSE(item == "Sans Serif" || item == "Serif" || item == "Monospace") << item.toStdString();
+  }
+  EXPECT_EQ(items.count(), QSet<QString>(items.begin(), items.end()).size());
+  // A family of two foundries is still chosen by its plain name.
+  w.setDefaultFontName("DejaVu Sans");
+  EXPECT_EQ(w.fontNameBox()->currentText(), "DejaVu Sans");
+  QFontDatabase::removeApplicationFont(id);
+}
+
+TEST(ReportWindow, FontNameDropDownShowsTenRows) {
+  App();
+  TfrmSunHTM w;
+  // More names than rows, whatever this machine has installed.
+  QComboBox* box = w.fontNameBox();
+  for (int i = box->count(); i < 40; ++i) box->addItem(QString("Zz Extra Face %1").arg(i));
+  w.show();
+  box->showPopup();
+  QApplication::processEvents();
+  QAbstractItemView* list = box->view();
+  const int row = list->sizeHintForRow(0);
+  ASSERT_GT(row, 0);
+  const int rows = list->viewport()->height() / row;
+  EXPECT_EQ(rows, 10) << "popup " << list->viewport()->height() << " px, row " << row << " px";
+  box->hidePopup();
 }
