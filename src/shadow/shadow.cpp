@@ -454,6 +454,7 @@ void TfrmShadow::runSunPath() {
   if (!CheckRiseSet(site_)) return;
   sunPath_ = BuildSunPath(site_, mode_ == ShadowMode::Model3D ? SunPathTarget::View3D : SunPathTarget::Models);
   if (onSunPath) onSunPath(*this, mode_);
+  else showNotAvailable(modeLayout(mode_).caption);
 }
 
 void TfrmShadow::cmdOKClick() {
