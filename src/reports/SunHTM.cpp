@@ -141,6 +141,8 @@ void TfrmSunHTM::buildUi() {
   view_->setFrameShape(QFrame::NoFrame);
   view_->setOpenLinks(false);
   view_->setTextInteractionFlags(Qt::NoTextInteraction);
+  // The view hands its wrap mode to every page it shows; pages break lines only between words.
+  view_->setWordWrapMode(QTextOption::WordWrap);
   QPalette vp = view_->palette();
   vp.setColor(QPalette::Base, Qt::white);
   vp.setColor(QPalette::Text, Qt::black);

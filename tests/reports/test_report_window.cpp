@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QAbstractItemView>
+#include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFontDatabase>
 #include <QSet>
@@ -49,10 +50,18 @@ ReportInputs Greenwich(int d, int m, int y) {
   return in;
 }
 
+// The table that only holds a narrower table between two spacer cells.
+bool IsWidthHolder(QTextTable* t) {
+  const QTextTableFormat f = t->format();
+  return t->rows() == 1 && t->columns() <= 3 && f.border() == 0 && f.cellSpacing() == 0 && f.cellPadding() == 0 &&
+         f.width() == QTextLength(QTextLength::PercentageLength, 100) && t->childFrames().size() == 1;
+}
+
+// The page's tables in document order, without width holders.
 std::vector<QTextTable*> Tables(QTextDocument& doc) {
   std::vector<QTextTable*> out;
   std::function<void(QTextFrame*)> walk = [&](QTextFrame* f) {
-    if (auto* t = qobject_cast<QTextTable*>(f)) out.push_back(t);
+    if (auto* t = qobject_cast<QTextTable*>(f); t && !IsWidthHolder(t)) out.push_back(t);
     for (QTextFrame* c : f->childFrames()) walk(c);
   };
   walk(doc.rootFrame());
@@ -96,6 +105,25 @@ TEST(ReportHtmlRepair, CrossedEndTagsAreNestedAsABrowserDoes) {
   // A fixed-width table holding a wider one grows to it, as in a browser.
   r = repairReportHtml("<table width=\"500\"><tr><td><table width=\"600\"><tr><td>x</td></tr></table></td></tr></table>");
   EXPECT_NE(r.find("<table width=\"600\"><tr><td><table width=\"600\">"), std::string::npos) << r;
+  // A narrower fixed-width table in a cell stands between spacers that take up the rest of the
+  // cell; one as wide as the cell, or in a cell of a table without a fixed width, does not.
+  r = repairReportHtml("<table width=\"500\" cellspacing=\"0\"><tr><td><center><table width=\"400\"><tr><td>x</td></tr>"
+                       "</table></center></td></tr></table>");
+  EXPECT_NE(r.find("<table width=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\"><tr><td></td>"
+                   "<td width=\"400\"><table width=\"400\" align=\"center\">"),
+            std::string::npos)
+      << r;
+  EXPECT_NE(r.find("</table></td><td></td></tr></table>"), std::string::npos) << r;
+  r = repairReportHtml("<table width=\"500\" cellspacing=\"0\"><tr><td><table width=\"400\" align=\"right\"><tr><td>x</td>"
+                       "</tr></table></td></tr></table>");
+  EXPECT_NE(r.find("<tr><td></td><td width=\"400\"><table width=\"400\" align=\"right\">"), std::string::npos) << r;
+  EXPECT_NE(r.find("</table></td></tr></table></td>"), std::string::npos) << r;
+  for (const char* unheld : {"<table width=\"500\" cellspacing=\"0\"><tr><td><table width=\"500\"><tr><td>x</td></tr></table></td></tr></table>",
+                             "<table><tr><td><table width=\"400\"><tr><td>x</td></tr></table></td></tr></table>",
+                             "<table width=\"500\"><tr><td>a</td><td><table width=\"100\"><tr><td>x</td></tr></table></td></tr></table>"}) {
+    r = repairReportHtml(unheld);
+    EXPECT_EQ(r.find("100%"), std::string::npos) << r;
+  }
   // Text and attribute values keep their characters.
   r = repairReportHtml("<p title=\"a&amp;b\">x &lt; y &amp; z</p>");
   EXPECT_NE(r.find("title=\"a&amp;b\""), std::string::npos) << r;
@@ -373,4 +401,85 @@ TEST(ReportWindow, FontNameDropDownShowsTenRows) {
   const int rows = list->viewport()->height() / row;
   EXPECT_EQ(rows, 10) << "popup " << list->viewport()->height() << " px, row " << row << " px";
   box->hidePopup();
+}
+
+namespace {
+
+// The laid-out width of each table, in pixels of a 96 dpi screen, on screen (document laid out
+// 800 pixels wide) or on the printer's page (as printing lays a copy out).
+std::vector<double> LaidOutWidths(const QTextDocument& doc, QPrinter* printer) {
+  std::unique_ptr<QTextDocument> copy(doc.clone());
+  double scale = 1;
+  if (printer) {
+    copy->documentLayout()->setPaintDevice(printer);
+    copy->setPageSize(printer->pageRect(QPrinter::DevicePixel).size());
+    scale = printer->logicalDpiX() / 96.0;
+  } else {
+    copy->setTextWidth(800);
+  }
+  std::vector<double> out;
+  for (QTextTable* t : Tables(*copy)) out.push_back(copy->documentLayout()->frameBoundingRect(t).width() / scale);
+  return out;
+}
+
+}  // namespace
+
+TEST(ReportDocument, TablesKeepTheirDeclaredWidthsOnScreenAndInPrint) {
+  App();
+  ReportInputs in = Greenwich(21, 6, 2024);
+  in.Site.Orientation = 135;
+  in.Site.Inclination = 60;
+  struct Case {
+    const char* name;
+    std::string page;
+    double page_width, data_width;
+  };
+  const Case cases[] = {{"Sunrise/ Sunset", BuildSunriseSunsetReport(in), 500, 500},
+                        {"Altitude at Solar Noon", BuildNoonAltitudeReport(in), 500, 400},
+                        {"Azimuth/ Altitude", BuildAzimuthAltitudeReport(in), 500, 400},
+                        {"HSA / VSA", BuildShadowAngleReport(in), 600, 600}};
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QDir::temp().filePath("kelvaro-widths.pdf"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto doc = makeReportDocument(c.page, {});
+    for (QPrinter* device : {static_cast<QPrinter*>(nullptr), &printer}) {
+      SCOPED_TRACE(device ? "print" : "screen");
+      std::vector<double> widths = LaidOutWidths(*doc, device);
+      ASSERT_EQ(widths.size(), 3u);
+      EXPECT_NEAR(widths[0], c.page_width, 2);  // the page
+      EXPECT_NEAR(widths[1], 500, 2);           // the header
+      EXPECT_NEAR(widths[2], c.data_width, 2);  // the data table
+    }
+  }
+  QFile::remove(printer.outputFileName());
+  // And in the window itself, laid out by its view.
+  TfrmSunHTM w;
+  w.loadDocument(cases[1].page);
+  w.show();
+  QApplication::processEvents();
+  QTextDocument* shown = w.view()->document();
+  EXPECT_EQ(shown->defaultTextOption().wrapMode(), QTextOption::WordWrap);
+  std::vector<QTextTable*> tables = Tables(*shown);
+  ASSERT_EQ(tables.size(), 3u);
+  EXPECT_NEAR(shown->documentLayout()->frameBoundingRect(tables[2]).width(), 400, 2);
+  EXPECT_NEAR(shown->documentLayout()->frameBoundingRect(tables[0]).width(), 500, 2);
+}
+
+TEST(ReportDocument, ATableWiderThanItsDeclaredWidthNeedsGrowsAsInABrowser) {
+  App();
+  // Content that cannot fit 200 pixels widens the table rather than being cut or broken.
+  const std::string page =
+      "<table border=\"0\" width=\"500\" cellspacing=\"0\" cellpadding=\"0\"><tr><td><center>"
+      "<table border=\"1\" width=\"200\"><tr><td>Averyveryverylongunbreakableword</td>"
+      "<td>Anotherveryverylongunbreakableword</td></tr></table></center></td></tr></table>";
+  auto doc = makeReportDocument(page, {});
+  std::vector<double> widths = LaidOutWidths(*doc, nullptr);
+  ASSERT_EQ(widths.size(), 2u);
+  EXPECT_GT(widths[1], 220);
+  EXPECT_TRUE(doc->toPlainText().contains("Averyveryverylongunbreakableword"));
+  // The text on the clipboard is the same as without the holder around the table.
+  EXPECT_TRUE(reportPlainText(*doc).contains("Averyveryverylongunbreakableword\tAnotherveryverylongunbreakableword"))
+      << reportPlainText(*doc).toStdString();
 }
