@@ -123,6 +123,11 @@ int widestInnerTable(TidyNode n) {
   return widest;
 }
 
+// A spacer cell holds a blank: an empty cell as the last of a row would swallow the spacing
+// above the paragraph after its table.
+constexpr const char* kSpacer = "<td>&nbsp;</td>";
+constexpr int kSpacerWidth = 16;
+
 class Writer {
  public:
   explicit Writer(TidyDoc doc) : doc_(doc) {}
@@ -164,7 +169,7 @@ class Writer {
     const Holder holder = id == TidyTag_TABLE ? holderFor(n) : Holder{};
     if (holder.active) {
       out_ += "<table width=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\"><tr>";
-      if (holder.before) out_ += "<td></td>";
+      if (holder.before) out_ += kSpacer;
       out_ += "<td width=\"" + std::to_string(holder.width) + "\">";
     }
     out_ += '<';
@@ -217,7 +222,7 @@ class Writer {
     out_ += "</";
     out_ += name;
     out_ += '>';
-    if (holder.active) out_ += holder.after ? "</td><td></td></tr></table>" : "</td></tr></table>";
+    if (holder.active) out_ += std::string("</td>") + (holder.after ? kSpacer : "") + "</tr></table>";
   }
 
   struct Holder {
@@ -249,8 +254,8 @@ class Writer {
     const bool centred = align == "center" || (align.empty() && !centred_.empty() && centred_.back());
     h.before = centred || align == "right";
     h.after = centred || !h.before;
-    // An empty spacer cell still takes one pixel.
-    if (width + int(h.before) + int(h.after) > outer.width) return h;
+    // Room for the blank of each spacer.
+    if (width + kSpacerWidth * (int(h.before) + int(h.after)) > outer.width) return h;
     h.active = true;
     h.width = width;
     return h;

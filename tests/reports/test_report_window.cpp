@@ -109,14 +109,14 @@ TEST(ReportHtmlRepair, CrossedEndTagsAreNestedAsABrowserDoes) {
   // cell; one as wide as the cell, or in a cell of a table without a fixed width, does not.
   r = repairReportHtml("<table width=\"500\" cellspacing=\"0\"><tr><td><center><table width=\"400\"><tr><td>x</td></tr>"
                        "</table></center></td></tr></table>");
-  EXPECT_NE(r.find("<table width=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\"><tr><td></td>"
+  EXPECT_NE(r.find("<table width=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\"><tr><td>&nbsp;</td>"
                    "<td width=\"400\"><table width=\"400\" align=\"center\">"),
             std::string::npos)
       << r;
-  EXPECT_NE(r.find("</table></td><td></td></tr></table>"), std::string::npos) << r;
+  EXPECT_NE(r.find("</table></td><td>&nbsp;</td></tr></table>"), std::string::npos) << r;
   r = repairReportHtml("<table width=\"500\" cellspacing=\"0\"><tr><td><table width=\"400\" align=\"right\"><tr><td>x</td>"
                        "</tr></table></td></tr></table>");
-  EXPECT_NE(r.find("<tr><td></td><td width=\"400\"><table width=\"400\" align=\"right\">"), std::string::npos) << r;
+  EXPECT_NE(r.find("<tr><td>&nbsp;</td><td width=\"400\"><table width=\"400\" align=\"right\">"), std::string::npos) << r;
   EXPECT_NE(r.find("</table></td></tr></table></td>"), std::string::npos) << r;
   for (const char* unheld : {"<table width=\"500\" cellspacing=\"0\"><tr><td><table width=\"500\"><tr><td>x</td></tr></table></td></tr></table>",
                              "<table><tr><td><table width=\"400\"><tr><td>x</td></tr></table></td></tr></table>",
