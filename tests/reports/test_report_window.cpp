@@ -465,6 +465,9 @@ TEST(ReportDocument, TablesKeepTheirDeclaredWidthsOnScreenAndInPrint) {
   ASSERT_EQ(tables.size(), 3u);
   EXPECT_NEAR(shown->documentLayout()->frameBoundingRect(tables[2]).width(), 400, 2);
   EXPECT_NEAR(shown->documentLayout()->frameBoundingRect(tables[0]).width(), 500, 2);
+  // The footer paragraph keeps its distance below the table.
+  const QRectF footer = shown->documentLayout()->blockBoundingRect(shown->find("Extract from").block());
+  EXPECT_GE(footer.top(), shown->documentLayout()->frameBoundingRect(tables[2]).bottom() + 4);
 }
 
 TEST(ReportDocument, ATableWiderThanItsDeclaredWidthNeedsGrowsAsInABrowser) {
