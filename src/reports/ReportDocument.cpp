@@ -165,7 +165,7 @@ QString withoutFoundry(const QString& family) {
 }  // namespace
 
 QString resolvedFontFamily(const QString& name) {
-  if (installedFontFamilies().contains(name)) return name;
+  // An installed family resolves to itself (with its foundry when it has several).
   return withoutFoundry(QFontInfo(QFont(name)).family());
 }
 
