@@ -9,7 +9,7 @@ run_pkgs=(cmake ninja-build g++ ccache pkg-config
   libtidy-dev zlib1g-dev libjpeg-dev libtiff-dev
   fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev)
-test_pkgs=(xvfb xauth python3-ezdxf clang-14 libclang-rt-14-dev)
+test_pkgs=(xvfb xauth x11-utils python3-ezdxf clang-14 libclang-rt-14-dev)
 pkgs=("${run_pkgs[@]}")
 [ "$want" = test ] && pkgs+=("${test_pkgs[@]}")
 

@@ -29,6 +29,10 @@ MsgAnswer showMessage(const Message& msg) {
   return msg.buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Yes;
 }
 
+void showNotAvailable(std::string_view command) {
+  showInfo(std::string(command) + " is not available yet.");
+}
+
 MessageCapture::MessageCapture(MsgAnswer answer) {
   previous_ = setMessageSink([this, answer](const Message& m) {
     messages_.push_back(m);

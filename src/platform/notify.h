@@ -32,6 +32,10 @@ inline MsgAnswer showInfo(std::string_view text) { return showMessage({MsgKind::
 inline MsgAnswer showWarning(std::string_view text) { return showMessage({MsgKind::Warning, std::string(text), {}, MsgButtons::Ok}); }
 inline MsgAnswer showError(std::string_view text) { return showMessage({MsgKind::Error, std::string(text), {}, MsgButtons::Ok}); }
 
+// A command that is present but not built yet says so rather than doing nothing:
+// "<command> is not available yet." as information.
+void showNotAvailable(std::string_view command);
+
 // "Information", "Warning", "Error", "Confirmation": the prefix the batch tool prints.
 const char* kindName(MsgKind kind);
 

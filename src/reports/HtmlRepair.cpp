@@ -105,6 +105,14 @@ int pixelWidth(TidyNode n) {
   return std::max(0, std::atoi(v));
 }
 
+// A whole-number attribute, or `fallback` when it is absent or no number.
+int numberAttr(TidyNode n, TidyAttrId id, int fallback) {
+  TidyAttr a = tidyAttrGetById(n, id);
+  const char* v = a ? tidyAttrValue(a) : nullptr;
+  if (!v || !*v || !std::isdigit(static_cast<unsigned char>(*v))) return fallback;
+  return std::max(0, std::atoi(v));
+}
+
 // The widest fixed width among the tables inside `n`.
 int widestInnerTable(TidyNode n) {
   int widest = 0;
@@ -114,6 +122,11 @@ int widestInnerTable(TidyNode n) {
   }
   return widest;
 }
+
+// A spacer cell holds a blank: an empty cell as the last of a row would swallow the spacing
+// above the paragraph after its table.
+constexpr const char* kSpacer = "<td>&nbsp;</td>";
+constexpr int kSpacerWidth = 16;
 
 class Writer {
  public:
@@ -151,6 +164,14 @@ class Writer {
       children(n);
       return;
     }
+    // A fixed-width table narrower than the table cell it sits in keeps its width: the view
+    // would stretch it over the whole cell, so it stands between flexible spacer cells.
+    const Holder holder = id == TidyTag_TABLE ? holderFor(n) : Holder{};
+    if (holder.active) {
+      out_ += "<table width=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\"><tr>";
+      if (holder.before) out_ += kSpacer;
+      out_ += "<td width=\"" + std::to_string(holder.width) + "\">";
+    }
     out_ += '<';
     out_ += name;
     bool hasAlign = false;
@@ -181,7 +202,14 @@ class Writer {
     if (id == TidyTag_TABLE) {
       limits_.push_back(plainColumnCount(n));
       column_.push_back(0);
+      const int border = numberAttr(n, TidyAttr_BORDER, 0);
+      // Cell content width of a cell spanning the whole table: the table's frame and the
+      // cell's own border on both sides, the spacing at both ends and the cell padding.
+      const int inner = widthAttr(n) - 4 * border - 2 * numberAttr(n, TidyAttr_CELLSPACING, 2) -
+                        2 * numberAttr(n, TidyAttr_CELLPADDING, 0);
+      context_.push_back({true, widthAttr(n) > 0 ? inner : 0, limits_.back()});
     }
+    if (isCell(n)) context_.push_back({false, 0, spanOf(n)});
     if (id == TidyTag_TR && !column_.empty()) column_.back() = 0;
     children(n);
     if (isCell(n) && !column_.empty()) column_.back() += spanOf(n);
@@ -189,10 +217,48 @@ class Writer {
       limits_.pop_back();
       column_.pop_back();
     }
+    if (id == TidyTag_TABLE || isCell(n)) context_.pop_back();
     if (pushesCentre) centred_.pop_back();
     out_ += "</";
     out_ += name;
     out_ += '>';
+    if (holder.active) out_ += std::string("</td>") + (holder.after ? kSpacer : "") + "</tr></table>";
+  }
+
+  struct Holder {
+    bool active = false;
+    bool before = false, after = false;  // spacer cells
+    int width = 0;
+  };
+
+  // The table width as written out (widened to the tables it holds), 0 for none or percent.
+  static int widthAttr(TidyNode table) {
+    const int own = pixelWidth(table);
+    return own > 0 ? std::max(own, widestInnerTable(table)) : 0;
+  }
+
+  // Whether `table` goes between spacers: it has a fixed width, sits in a cell that spans its
+  // whole enclosing table of fixed width, and is narrower than that cell by room for spacers.
+  Holder holderFor(TidyNode table) const {
+    Holder h;
+    if (context_.size() < 2) return h;
+    const Context& cell = context_.back();
+    const Context& outer = context_[context_.size() - 2];
+    if (cell.table || !outer.table || outer.width <= 0) return h;
+    if (outer.columns > 1 && cell.columns < outer.columns) return h;
+    const int width = widthAttr(table);
+    if (width <= 0) return h;
+    std::string align;
+    if (TidyAttr a = tidyAttrGetById(table, TidyAttr_ALIGN); a && tidyAttrValue(a)) align = tidyAttrValue(a);
+    for (char& c : align) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool centred = align == "center" || (align.empty() && !centred_.empty() && centred_.back());
+    h.before = centred || align == "right";
+    h.after = centred || !h.before;
+    // Room for the blank of each spacer.
+    if (width + kSpacerWidth * (int(h.before) + int(h.after)) > outer.width) return h;
+    h.active = true;
+    h.width = width;
+    return h;
   }
 
  public:
@@ -203,6 +269,12 @@ class Writer {
   std::vector<bool> centred_;
   std::vector<int> limits_;
   std::vector<int> column_;
+  struct Context {
+    bool table;   // a table, else a cell
+    int width;    // table: content width of a cell spanning it (0: not fixed)
+    int columns;  // table: plain columns; cell: its span
+  };
+  std::vector<Context> context_;
 };
 
 // Crossed end tags of inline formatting elements ("<b><font>x</b>y</font>") are resolved the

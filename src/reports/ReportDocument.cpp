@@ -104,6 +104,43 @@ void frameLines(QTextFrame* frame, Lines& out) {
   }
 }
 
+// Column widths as a browser resolves them within a table's declared width: percentages that
+// add up to less than the whole are stretched to it (33% three times fills the table), and
+// fixed column widths that together with the cell spacing overrun it are narrowed to fit.
+// The view would instead leave the table short, or take each fixed width as a minimum and
+// grow the table.
+void fitColumnWidths(QTextTable* table) {
+  QTextTableFormat f = table->format();
+  if (f.width().type() != QTextLength::FixedLength) return;
+  QList<QTextLength> columns = f.columnWidthConstraints();
+  if (columns.isEmpty() || columns.size() != table->columns()) return;
+  bool allPercent = true, allFixed = true;
+  qreal sum = 0;
+  for (const QTextLength& c : columns) {
+    allPercent = allPercent && c.type() == QTextLength::PercentageLength;
+    allFixed = allFixed && c.type() == QTextLength::FixedLength;
+    sum += c.rawValue();
+  }
+  if (sum <= 0) return;
+  if (allPercent && sum < 100) {
+    for (QTextLength& c : columns) c = QTextLength(QTextLength::PercentageLength, c.rawValue() * 100 / sum);
+  } else if (allFixed) {
+    const qreal room = f.width().rawValue() - 2 * (f.border() + f.padding()) - f.leftMargin() - f.rightMargin() -
+                       columns.size() * 2 * f.border() - (columns.size() + 1) * f.cellSpacing();
+    if (room <= 0 || sum <= room) return;
+    for (QTextLength& c : columns) c = QTextLength(QTextLength::FixedLength, c.rawValue() * room / sum);
+  } else {
+    return;
+  }
+  f.setColumnWidthConstraints(columns);
+  table->setFormat(f);
+}
+
+void fitColumnWidths(QTextFrame* frame) {
+  if (auto* table = qobject_cast<QTextTable*>(frame)) fitColumnWidths(table);
+  for (QTextFrame* child : frame->childFrames()) fitColumnWidths(child);
+}
+
 }  // namespace
 
 QImage reportBackground(const QString& name) {
@@ -118,9 +155,31 @@ QImage reportBackground(const QString& name) {
   return {};
 }
 
+namespace {
+// "Nimbus Sans [URW ]" -> "Nimbus Sans".
+QString withoutFoundry(const QString& family) {
+  const int bracket = family.lastIndexOf(QLatin1String(" ["));
+  if (bracket > 0 && family.endsWith(QLatin1Char(']'))) return family.left(bracket);
+  return family;
+}
+}  // namespace
+
 QString resolvedFontFamily(const QString& name) {
-  if (QFontDatabase::families().contains(name)) return name;
-  return QFontInfo(QFont(name)).family();
+  // An installed family resolves to itself (with its foundry when it has several).
+  return withoutFoundry(QFontInfo(QFont(name)).family());
+}
+
+QStringList installedFontFamilies() {
+  QStringList out;
+  for (const QString& listed : QFontDatabase::families()) {
+    // An alias resolves to the family it stands for; a real family (with or without its
+    // foundry) resolves to itself.
+    if (QFontInfo(QFont(listed)).family() != listed) continue;
+    out << withoutFoundry(listed);
+  }
+  out.sort(Qt::CaseInsensitive);
+  out.removeDuplicates();
+  return out;
 }
 
 std::unique_ptr<QTextDocument> makeReportDocument(const std::string& html, const ReportFont& font) {
@@ -128,6 +187,10 @@ std::unique_ptr<QTextDocument> makeReportDocument(const std::string& html, const
   QFont f(font.family);
   f.setPointSize(font.pointSize);
   doc->setDefaultFont(f);
+  // Words are never broken: a table whose words do not fit its width grows, as in a browser.
+  QTextOption wrap = doc->defaultTextOption();
+  wrap.setWrapMode(QTextOption::WordWrap);
+  doc->setDefaultTextOption(wrap);
   for (const char* name : {"stippl1.jpg", "stippl2.jpg"})
     doc->addResource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(name)), reportBackground(QString::fromLatin1(name)));
   if (!html.empty()) {
@@ -138,6 +201,7 @@ std::unique_ptr<QTextDocument> makeReportDocument(const std::string& html, const
       repaired.clear();
     }
     doc->setHtml(QString::fromStdString(repaired));
+    fitColumnWidths(doc->rootFrame());
   }
   QTextFrameFormat root = doc->rootFrame()->frameFormat();
   root.setTopMargin(20);

@@ -21,6 +21,11 @@ QImage reportBackground(const QString& name);
 // metric-compatible face the font configuration substitutes, e.g. "Liberation Sans" for Arial).
 QString resolvedFontFamily(const QString& name);
 
+// The installed font families, each once by its plain name and sorted: without the foundry
+// the font database adds to a family offered by several ("Nimbus Sans [URW ]"), and without
+// the font configuration's aliases ("Sans Serif", "Monospace"), which stand for another family.
+QStringList installedFontFamilies();
+
 struct ReportFont {
   QString family = QStringLiteral("Arial");
   int pointSize = 10;

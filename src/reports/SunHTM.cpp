@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QFontDialog>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -123,13 +122,13 @@ void TfrmSunHTM::buildUi() {
   tools->addSeparator();
   fontName_ = new QComboBox(tools);
   fontName_->setMaxVisibleItems(10);
+  // Styles that open the list as a menu over the box ignore the row count and grow it to the
+  // screen's height; a plain drop-down list keeps the ten rows.
+  fontName_->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
   fontName_->setMinimumContentsLength(18);
   fontName_->setToolTip(QStringLiteral("Font Name"));
   fontName_->setStatusTip(QStringLiteral("Select font name"));
-  QStringList families = QFontDatabase::families();
-  families.sort(Qt::CaseInsensitive);
-  families.removeDuplicates();
-  fontName_->addItems(families);
+  fontName_->addItems(installedFontFamilies());
   tools->addWidget(fontName_);
   tools->addSeparator();
   fontSize_ = new TFontSizeBox(tools);
@@ -142,6 +141,8 @@ void TfrmSunHTM::buildUi() {
   view_->setFrameShape(QFrame::NoFrame);
   view_->setOpenLinks(false);
   view_->setTextInteractionFlags(Qt::NoTextInteraction);
+  // The view hands its wrap mode to every page it shows; pages break lines only between words.
+  view_->setWordWrapMode(QTextOption::WordWrap);
   QPalette vp = view_->palette();
   vp.setColor(QPalette::Base, Qt::white);
   vp.setColor(QPalette::Text, Qt::black);

@@ -11,6 +11,8 @@ bool CheckRiseSet(SiteTime& site) {
     RiseSetTimes rs = SunriseSunset(site.Date, site.dst(), site.zone(), site.latitude(), site.longitude());
     site.RiseSet = rs;
   } catch (const ESetError& e) {
+    // The run goes on without a rise or set: none of an earlier site's values may stay.
+    site.RiseSet = RiseSetTimes{};
     showInfo(e.what());
   } catch (const ERiseError& e) {
     showInfo(e.what());

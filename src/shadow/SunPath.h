@@ -16,7 +16,7 @@ struct SunSample {
 };
 
 // Computes site.RiseSet with the site's daylight saving. "The sun never sets" is shown as
-// information and the check succeeds with rise and set left at 0; "The sun never rises"
+// information and the check succeeds with every rise and set value (times and azimuths) at 0; "The sun never rises"
 // (information), the ambiguity (error) and a set time before the rise time (error) fail it.
 bool CheckRiseSet(SiteTime& site);
 

@@ -459,6 +459,8 @@ void TfrmShadow::runSunPath() {
   } else if (mode_ != ShadowMode::Model3D) {
     ShowShadingModel(this, mode_ == ShadowMode::CreateOverhangShadow ? ShadingModel::Overhang : ShadingModel::Fin,
                      site_, sunPath_);
+  } else {
+    showNotAvailable(modeLayout(mode_).caption);
   }
 }
 

@@ -23,6 +23,7 @@
 
 #include "app/version.h"
 #include "platform/help.h"
+#include "platform/notify.h"
 #include "shadow/shadow.h"
 #include "shell/Icons.h"
 
@@ -70,6 +71,7 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent) : QMainWindo
   setWindowTitle(QString::fromUtf8(kApplicationTitle));
   setObjectName("MainForm");
   setAcceptDrops(true);
+  openWebPage = [](const QUrl& page) { return QDesktopServices::openUrl(page); };
   resize(640, 475);
   if (const QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
 
@@ -117,7 +119,8 @@ QAction* TMainForm::makeAction(const QString& name, const QString& caption, cons
 void TMainForm::buildActions() {
   auto on = [this](QAction* a, auto fn) { connect(a, &QAction::triggered, this, fn); };
   // File
-  makeAction("FileOpen1", "&Open CAD File...", "Open|Open CAD file", QKeySequence("Ctrl+O"));
+  on(makeAction("FileOpen1", "&Open CAD File...", "Open|Open CAD file", QKeySequence("Ctrl+O")),
+     [] { showNotAvailable("Open CAD File"); });
   makeAction("FileSaveAs1", "Save &As...", "Save As|Save current drawing under another name or version");
   makeAction("Print1", "&Print...", "Print|Print current drawing");
   on(makeAction("FileClose1", "&Close Current Window", "Close|Close current window", QKeySequence("Ctrl+F4")),
@@ -158,9 +161,11 @@ void TMainForm::buildActions() {
   makeAction("LayerProperties", "L&ayer Properties...", "Layers|Layer properties of the drawing");
   makeAction("opDrawingInfo", "Drawing In&formation...", "Drawing Information|Information about the drawing");
   // Options
-  makeAction("opCAD", "CAD Options...", "CAD Options|Display options and support folders for drawings");
-  makeAction("RegisterasDefaultViewer1", "Register as &Default Viewer...",
-             "Default Viewer|Register as the default viewer for DWG and DXF files");
+  on(makeAction("opCAD", "CAD Options...", "CAD Options|Display options and support folders for drawings"),
+     [] { showNotAvailable("CAD Options"); });
+  on(makeAction("RegisterasDefaultViewer1", "Register as &Default Viewer...",
+                "Default Viewer|Register as the default viewer for DWG and DXF files"),
+     [] { showNotAvailable("Register as Default Viewer"); });
   auto toggleBand = [this](int band) {
     bool& flag = band == 0 ? visShadow_ : band == 1 ? settings_.visCAD : settings_.visNAV;
     flag = !flag;
@@ -211,7 +216,7 @@ void TMainForm::buildActions() {
   on(makeAction("HelpAboutItem", "&About...", "About|Program version"), [this] { showAbout(); });
   on(makeAction("mnuSupport", "&Support...", "Support|How to contact us"), [this] { showSupport(); });
   on(makeAction("mnuCheckWeb", "Check the &Web for the Latest Version...", "Latest Version|Open the download page in the web browser"),
-     [] { QDesktopServices::openUrl(QUrl(QString::fromUtf8(kDownloadUrl))); });
+     [this] { checkWeb(); });
   // Clipboard keys on the focused text field; Ctrl+X belongs to Exit.
   auto clip = [](const char* slot) {
     if (QWidget* f = QApplication::focusWidget()) QMetaObject::invokeMethod(f, slot);
@@ -358,16 +363,22 @@ void TMainForm::buildToolBars() {
   cad->addSeparator();
   cad->addAction(action("HelpContents"));
 
-  // Shadow and Navigator share the first row; the long CAD band gets a row of its own.
-  QToolBar* nav = new QToolBar("Navigator", this);
-  nav->setObjectName("NavigatorBar");
-  nav->setIconSize(QSize(20, 20));
-  insertToolBar(cad, nav);
-  insertToolBarBreak(cad);
-  bands_[2] = nav;
+  QToolBar* nav = band(2, "Navigator", "NavigatorBar");
   for (const char* n : {"WindowPrevious", "WindowNext", "FileClose1"}) nav->addAction(action(n));
   nav->addSeparator();
   for (const char* n : {"WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1"}) nav->addAction(action(n));
+
+  // The bands follow each other in their order; one that would not fit beside the band before
+  // it in the window's width starts a new row.
+  int rowWidth = 0;
+  for (QToolBar* b : bands_) {
+    const int w = b->sizeHint().width();
+    if (rowWidth > 0 && rowWidth + w > width()) {
+      insertToolBarBreak(b);
+      rowWidth = 0;
+    }
+    rowWidth += w;
+  }
 }
 
 void TMainForm::buildStatusBar() {
@@ -419,7 +430,9 @@ void TMainForm::RebuildHistoryMenu() {
   for (int i = 0; i < settings_.history.size(); ++i) {
     auto* a = new QAction(QString("&%1 %2").arg(i + 1).arg(settings_.history[i]), fileMenu_);
     connect(a, &QAction::triggered, this, [this, i] {
-      if (i < settings_.history.size() && openDrawing) openDrawing(settings_.history[i]);
+      if (i >= settings_.history.size()) return;
+      if (openDrawing) openDrawing(settings_.history[i]);
+      else showNotAvailable("Opening a drawing");
     });
     fileMenu_->insertAction(before, a);
     historyItems_.append(a);
@@ -545,8 +558,14 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
 }
 
 void TMainForm::dropEvent(QDropEvent* e) {
-  for (const QUrl& url : e->mimeData()->urls())
-    if (url.isLocalFile() && openDrawing) openDrawing(url.toLocalFile());
+  for (const QUrl& url : e->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    if (!openDrawing) {
+      showNotAvailable("Opening a drawing");
+      break;
+    }
+    openDrawing(url.toLocalFile());
+  }
   e->acceptProposedAction();
 }
 
@@ -587,6 +606,12 @@ void TMainForm::showAbout() {
   QDialog* box = productBox(this, "About", extra);
   box->exec();
   delete box;
+}
+
+void TMainForm::checkWeb() {
+  const QString page = QString::fromUtf8(kDownloadUrl);
+  if (openWebPage && openWebPage(QUrl(page))) return;
+  showWarning(QString("The download page could not be opened in a web browser. Its address is %1").arg(page).toStdString());
 }
 
 void TMainForm::showSupport() {

@@ -17,6 +17,7 @@ class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class QToolButton;
+class QUrl;
 
 namespace kelvaro {
 
@@ -47,6 +48,8 @@ class TMainForm : public QMainWindow {
   // Builds a generated shadow diagram into a new drawing window and returns it; without it a
   // placeholder window that only carries the caption is made.
   std::function<QMdiSubWindow*(const QString& caption, bool horizontal, TfrmShadow& dialog)> buildShadowDrawing;
+  // Hands a web page to the desktop's browser; false when none could be started.
+  std::function<bool(const QUrl& page)> openWebPage;
 
   // Adds an MDI child (maximised) of the given kind and sets the command state for it.
   QMdiSubWindow* addChild(QWidget* content, ChildKind kind, const QString& caption);
@@ -105,6 +108,7 @@ class TMainForm : public QMainWindow {
   void rebuildWindowMenu();
   void showAbout();
   void showSupport();
+  void checkWeb();
 
   MainSettings settings_;
   QMdiArea* mdi_ = nullptr;

@@ -5,7 +5,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QAbstractItemView>
+#include <QAbstractTextDocumentLayout>
 #include <QDir>
+#include <QFontDatabase>
+#include <QSet>
 #include <QFile>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -46,10 +50,18 @@ ReportInputs Greenwich(int d, int m, int y) {
   return in;
 }
 
+// The table that only holds a narrower table between two spacer cells.
+bool IsWidthHolder(QTextTable* t) {
+  const QTextTableFormat f = t->format();
+  return t->rows() == 1 && t->columns() <= 3 && f.border() == 0 && f.cellSpacing() == 0 && f.cellPadding() == 0 &&
+         f.width() == QTextLength(QTextLength::PercentageLength, 100) && t->childFrames().size() == 1;
+}
+
+// The page's tables in document order, without width holders.
 std::vector<QTextTable*> Tables(QTextDocument& doc) {
   std::vector<QTextTable*> out;
   std::function<void(QTextFrame*)> walk = [&](QTextFrame* f) {
-    if (auto* t = qobject_cast<QTextTable*>(f)) out.push_back(t);
+    if (auto* t = qobject_cast<QTextTable*>(f); t && !IsWidthHolder(t)) out.push_back(t);
     for (QTextFrame* c : f->childFrames()) walk(c);
   };
   walk(doc.rootFrame());
@@ -93,6 +105,25 @@ TEST(ReportHtmlRepair, CrossedEndTagsAreNestedAsABrowserDoes) {
   // A fixed-width table holding a wider one grows to it, as in a browser.
   r = repairReportHtml("<table width=\"500\"><tr><td><table width=\"600\"><tr><td>x</td></tr></table></td></tr></table>");
   EXPECT_NE(r.find("<table width=\"600\"><tr><td><table width=\"600\">"), std::string::npos) << r;
+  // A narrower fixed-width table in a cell stands between spacers that take up the rest of the
+  // cell; one as wide as the cell, or in a cell of a table without a fixed width, does not.
+  r = repairReportHtml("<table width=\"500\" cellspacing=\"0\"><tr><td><center><table width=\"400\"><tr><td>x</td></tr>"
+                       "</table></center></td></tr></table>");
+  EXPECT_NE(r.find("<table width=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\"><tr><td>&nbsp;</td>"
+                   "<td width=\"400\"><table width=\"400\" align=\"center\">"),
+            std::string::npos)
+      << r;
+  EXPECT_NE(r.find("</table></td><td>&nbsp;</td></tr></table>"), std::string::npos) << r;
+  r = repairReportHtml("<table width=\"500\" cellspacing=\"0\"><tr><td><table width=\"400\" align=\"right\"><tr><td>x</td>"
+                       "</tr></table></td></tr></table>");
+  EXPECT_NE(r.find("<tr><td>&nbsp;</td><td width=\"400\"><table width=\"400\" align=\"right\">"), std::string::npos) << r;
+  EXPECT_NE(r.find("</table></td></tr></table></td>"), std::string::npos) << r;
+  for (const char* unheld : {"<table width=\"500\" cellspacing=\"0\"><tr><td><table width=\"500\"><tr><td>x</td></tr></table></td></tr></table>",
+                             "<table><tr><td><table width=\"400\"><tr><td>x</td></tr></table></td></tr></table>",
+                             "<table width=\"500\"><tr><td>a</td><td><table width=\"100\"><tr><td>x</td></tr></table></td></tr></table>"}) {
+    r = repairReportHtml(unheld);
+    EXPECT_EQ(r.find("100%"), std::string::npos) << r;
+  }
   // Text and attribute values keep their characters.
   r = repairReportHtml("<p title=\"a&amp;b\">x &lt; y &amp; z</p>");
   EXPECT_NE(r.find("title=\"a&amp;b\""), std::string::npos) << r;
@@ -303,4 +334,155 @@ TEST(ReportWindow, ShowsEachMemberForLooking) {
     QApplication::processEvents();
     Snapshot(w, name);
   }
+}
+
+
+namespace {
+
+// A copy of an installed TrueType font whose vendor (the foundry fontconfig reports) is
+// changed, so its family is offered by two foundries; empty when the font is not installed.
+QByteArray FontFromOtherFoundry(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QByteArray data = f.readAll();
+  if (data.size() < 12) return {};
+  auto u16 = [&](int at) { return (uchar(data[at]) << 8) | uchar(data[at + 1]); };
+  auto u32 = [&](int at) { return quint32(u16(at)) << 16 | quint32(u16(at + 2)); };
+  const int tables = u16(4);
+  for (int i = 0; i < tables; ++i) {
+    const int entry = 12 + 16 * i;
+    if (entry + 16 > data.size()) return {};
+    if (data.mid(entry, 4) == "OS/2") {
+      const quint32 os2 = u32(entry + 8);
+      if (os2 + 62 > quint32(data.size())) return {};
+      data.replace(int(os2) + 58, 4, "KLVT");  // achVendID
+      return data;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST(ReportWindow, FontNameBoxListsEachFamilyOnceByItsPlainName) {
+  App();
+  const QByteArray copy = FontFromOtherFoundry("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+  if (copy.isEmpty()) GTEST_SKIP() << "DejaVuSans.ttf is not installed (fonts-dejavu-core)";
+  const int id = QFontDatabase::addApplicationFontFromData(copy);
+  ASSERT_GE(id, 0);
+  TfrmSunHTM w;
+  QStringList items;
+  for (int i = 0; i < w.fontNameBox()->count(); ++i) items << w.fontNameBox()->itemText(i);
+  EXPECT_EQ(items.count("DejaVu Sans"), 1) << items.join(", ").toStdString();
+  for (const QString& item : items) {
+    EXPECT_FALSE(item.contains('[')) << item.toStdString();
+    // Aliases of the font configuration stand for another family and are not listed.
+    EXPECT_FALSE(item == "Sans Serif" || item == "Serif" || item == "Monospace") << item.toStdString();
+  }
+  EXPECT_EQ(items.count(), QSet<QString>(items.begin(), items.end()).size());
+  // A family of two foundries is still chosen by its plain name.
+  w.setDefaultFontName("DejaVu Sans");
+  EXPECT_EQ(w.fontNameBox()->currentText(), "DejaVu Sans");
+  QFontDatabase::removeApplicationFont(id);
+}
+
+TEST(ReportWindow, FontNameDropDownShowsTenRows) {
+  App();
+  TfrmSunHTM w;
+  // More names than rows, whatever this machine has installed.
+  QComboBox* box = w.fontNameBox();
+  for (int i = box->count(); i < 40; ++i) box->addItem(QString("Zz Extra Face %1").arg(i));
+  w.show();
+  box->showPopup();
+  QApplication::processEvents();
+  QAbstractItemView* list = box->view();
+  const int row = list->sizeHintForRow(0);
+  ASSERT_GT(row, 0);
+  const int rows = list->viewport()->height() / row;
+  EXPECT_EQ(rows, 10) << "popup " << list->viewport()->height() << " px, row " << row << " px";
+  box->hidePopup();
+}
+
+namespace {
+
+// The laid-out width of each table, in pixels of a 96 dpi screen, on screen (document laid out
+// 800 pixels wide) or on the printer's page (as printing lays a copy out).
+std::vector<double> LaidOutWidths(const QTextDocument& doc, QPrinter* printer) {
+  std::unique_ptr<QTextDocument> copy(doc.clone());
+  double scale = 1;
+  if (printer) {
+    copy->documentLayout()->setPaintDevice(printer);
+    copy->setPageSize(printer->pageRect(QPrinter::DevicePixel).size());
+    scale = printer->logicalDpiX() / 96.0;
+  } else {
+    copy->setTextWidth(800);
+  }
+  std::vector<double> out;
+  for (QTextTable* t : Tables(*copy)) out.push_back(copy->documentLayout()->frameBoundingRect(t).width() / scale);
+  return out;
+}
+
+}  // namespace
+
+TEST(ReportDocument, TablesKeepTheirDeclaredWidthsOnScreenAndInPrint) {
+  App();
+  ReportInputs in = Greenwich(21, 6, 2024);
+  in.Site.Orientation = 135;
+  in.Site.Inclination = 60;
+  struct Case {
+    const char* name;
+    std::string page;
+    double page_width, data_width;
+  };
+  const Case cases[] = {{"Sunrise/ Sunset", BuildSunriseSunsetReport(in), 500, 500},
+                        {"Altitude at Solar Noon", BuildNoonAltitudeReport(in), 500, 400},
+                        {"Azimuth/ Altitude", BuildAzimuthAltitudeReport(in), 500, 400},
+                        {"HSA / VSA", BuildShadowAngleReport(in), 600, 600}};
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QDir::temp().filePath("kelvaro-widths.pdf"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto doc = makeReportDocument(c.page, {});
+    for (QPrinter* device : {static_cast<QPrinter*>(nullptr), &printer}) {
+      SCOPED_TRACE(device ? "print" : "screen");
+      std::vector<double> widths = LaidOutWidths(*doc, device);
+      ASSERT_EQ(widths.size(), 3u);
+      EXPECT_NEAR(widths[0], c.page_width, 2);  // the page
+      EXPECT_NEAR(widths[1], 500, 2);           // the header
+      EXPECT_NEAR(widths[2], c.data_width, 2);  // the data table
+    }
+  }
+  QFile::remove(printer.outputFileName());
+  // And in the window itself, laid out by its view.
+  TfrmSunHTM w;
+  w.loadDocument(cases[1].page);
+  w.show();
+  QApplication::processEvents();
+  QTextDocument* shown = w.view()->document();
+  EXPECT_EQ(shown->defaultTextOption().wrapMode(), QTextOption::WordWrap);
+  std::vector<QTextTable*> tables = Tables(*shown);
+  ASSERT_EQ(tables.size(), 3u);
+  EXPECT_NEAR(shown->documentLayout()->frameBoundingRect(tables[2]).width(), 400, 2);
+  EXPECT_NEAR(shown->documentLayout()->frameBoundingRect(tables[0]).width(), 500, 2);
+  // The footer paragraph keeps its distance below the table.
+  const QRectF footer = shown->documentLayout()->blockBoundingRect(shown->find("Extract from").block());
+  EXPECT_GE(footer.top(), shown->documentLayout()->frameBoundingRect(tables[2]).bottom() + 4);
+}
+
+TEST(ReportDocument, ATableWiderThanItsDeclaredWidthNeedsGrowsAsInABrowser) {
+  App();
+  // Content that cannot fit 200 pixels widens the table rather than being cut or broken.
+  const std::string page =
+      "<table border=\"0\" width=\"500\" cellspacing=\"0\" cellpadding=\"0\"><tr><td><center>"
+      "<table border=\"1\" width=\"200\"><tr><td>Averyveryverylongunbreakableword</td>"
+      "<td>Anotherveryverylongunbreakableword</td></tr></table></center></td></tr></table>";
+  auto doc = makeReportDocument(page, {});
+  std::vector<double> widths = LaidOutWidths(*doc, nullptr);
+  ASSERT_EQ(widths.size(), 2u);
+  EXPECT_GT(widths[1], 220);
+  EXPECT_TRUE(doc->toPlainText().contains("Averyveryverylongunbreakableword"));
+  // The text on the clipboard is the same as without the holder around the table.
+  EXPECT_TRUE(reportPlainText(*doc).contains("Averyveryverylongunbreakableword\tAnotherveryverylongunbreakableword"))
+      << reportPlainText(*doc).toStdString();
 }

@@ -60,6 +60,10 @@ TEST(CheckRiseSet, PolarDayGoesOnWithTheWholeDay) {
   EXPECT_EQ(cap.messages()[0].kind, MsgKind::Information);
   EXPECT_EQ(site.RiseSet.RiseLCT, 0);
   EXPECT_EQ(site.RiseSet.SetLCT, 0);
+  // Nothing of the site checked before stays behind.
+  EXPECT_EQ(site.RiseSet.RiseAzimuth, 0);
+  EXPECT_EQ(site.RiseSet.SetAzimuth, 0);
+  EXPECT_EQ(site.RiseSet.RiseUT, 0);
   auto samples = BuildSunPath(site, SunPathTarget::Models);
   ASSERT_EQ(samples.size(), 1440u);
   EXPECT_EQ(samples.front().Time, 0);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QMdiArea>
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
 
 #include "platform/notify.h"
 #include "platform/settings.h"
@@ -289,6 +292,100 @@ TEST_F(MainWindow, RendersForALook) {
   QDir().mkpath(out);
   EXPECT_TRUE(f.grab().save(out + "/main_window.png"));
   EXPECT_TRUE(f.fileMenu()->grab().save(out + "/file_menu.png"));
+}
+
+// Reading order of a widget on the window: row by row from the top, then from the left.
+bool comesBefore(const QWidget* a, const QWidget* b) {
+  const QRect ra = a->geometry(), rb = b->geometry();
+  if (ra.bottom() < rb.top()) return true;
+  if (rb.bottom() < ra.top()) return false;
+  return ra.left() < rb.left();
+}
+
+TEST_F(MainWindow, ToolbarBandsStandInTheirOrder) {
+  TMainForm f("/prog");
+  f.show();
+  QApplication::processEvents();
+  ASSERT_TRUE(f.toolBar(0)->isVisible() && f.toolBar(1)->isVisible() && f.toolBar(2)->isVisible());
+  EXPECT_TRUE(comesBefore(f.toolBar(0), f.toolBar(1))) << "Shadow before CAD";
+  EXPECT_TRUE(comesBefore(f.toolBar(1), f.toolBar(2))) << "CAD before Navigator";
+  // Every band shows all its buttons within the window's width.
+  for (int band = 0; band < 3; ++band) {
+    QToolBar* b = f.toolBar(band);
+    EXPECT_LE(b->geometry().right(), f.width()) << band;
+    for (QAction* a : b->actions())
+      if (!a->isSeparator()) EXPECT_TRUE(b->widgetForAction(a)->isVisible()) << band << " " << a->text().toStdString();
+  }
+}
+
+TEST_F(MainWindow, CheckTheWebSaysWhenNoBrowserOpensThePage) {
+  MessageCapture messages;
+  TMainForm f("/prog");
+  QUrl asked;
+  f.openWebPage = [&asked](const QUrl& page) {
+    asked = page;
+    return false;  // no browser on this desktop
+  };
+  f.action("mnuCheckWeb")->trigger();
+  ASSERT_EQ(messages.messages().size(), 1u);
+  const Message& m = messages.messages()[0];
+  EXPECT_EQ(m.kind, MsgKind::Warning);
+  EXPECT_NE(m.text.find("could not be opened"), std::string::npos) << m.text;
+  ASSERT_TRUE(asked.isValid());
+  EXPECT_NE(m.text.find(asked.toString().toStdString()), std::string::npos) << m.text;
+  // A browser that starts needs no word.
+  messages.clear();
+  f.openWebPage = [](const QUrl&) { return true; };
+  f.action("mnuCheckWeb")->trigger();
+  EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST_F(MainWindow, CheckTheWebWithoutAnyBrowserOnTheOffscreenDesktop) {
+  // The offscreen platform cannot start a browser: the real opener fails, and the user hears of it.
+  if (QGuiApplication::platformName() != "offscreen") GTEST_SKIP() << "needs the offscreen platform";
+  MessageCapture messages;
+  TMainForm f("/prog");
+  f.action("mnuCheckWeb")->trigger();
+  ASSERT_EQ(messages.messages().size(), 1u);
+  EXPECT_NE(messages.messages()[0].text.find("could not be opened"), std::string::npos);
+}
+
+TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
+  MessageCapture messages;
+  TMainForm f("/prog");
+  f.settings().history = {"/drawings/site plan.dwg"};
+  f.RebuildHistoryMenu();
+  auto said = [&messages](const std::string& text) {
+    bool ok = messages.messages().size() == 1 && messages.messages()[0].text == text &&
+              messages.messages()[0].kind == MsgKind::Information;
+    std::string got = messages.messages().empty() ? "nothing" : messages.messages().back().text;
+    messages.clear();
+    return ok ? testing::AssertionSuccess() : testing::AssertionFailure() << "said " << got;
+  };
+  QAction* open = f.action("FileOpen1");
+  EXPECT_EQ(open->shortcut(), QKeySequence("Ctrl+O"));
+  open->trigger();
+  EXPECT_TRUE(said("Open CAD File is not available yet."));
+  auto* button = qobject_cast<QToolButton*>(f.toolBar(1)->widgetForAction(open));
+  ASSERT_NE(button, nullptr);
+  button->click();
+  EXPECT_TRUE(said("Open CAD File is not available yet."));
+  f.action("opCAD")->trigger();
+  EXPECT_TRUE(said("CAD Options is not available yet."));
+  f.action("RegisterasDefaultViewer1")->trigger();
+  EXPECT_TRUE(said("Register as Default Viewer is not available yet."));
+  QAction* entry = nullptr;
+  for (QAction* a : f.fileMenu()->actions())
+    if (a->text() == "&1 /drawings/site plan.dwg") entry = a;
+  ASSERT_NE(entry, nullptr);
+  entry->trigger();
+  EXPECT_TRUE(said("Opening a drawing is not available yet."));
+  // Once drawings can be opened, the entry opens its drawing without a word.
+  QString opened;
+  f.openDrawing = [&opened](const QString& name) { opened = name; };
+  entry->trigger();
+  EXPECT_EQ(opened, "/drawings/site plan.dwg");
+  EXPECT_TRUE(messages.messages().empty());
 }
 
 }  // namespace

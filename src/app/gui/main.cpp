@@ -3,8 +3,8 @@
 
 #include <exception>
 
-#include "app/version.h"
 #include "ephemeris/LongLat.h"
+#include "platform/application.h"
 #include "platform/message_boxes.h"
 #include "platform/notify.h"
 #include "reports/QtDateLocale.h"
@@ -36,10 +36,7 @@ class KelvaroApplication : public QApplication {
 
 int main(int argc, char** argv) {
   KelvaroApplication app(argc, argv);
-  const QString title = QString::fromUtf8(kelvaro::kApplicationTitle);
-  QApplication::setApplicationName(title);
-  QApplication::setApplicationDisplayName(title);
-  QApplication::setOrganizationName("Dravenco");
+  kelvaro::setUpApplication();
   kelvaro::installMessageBoxes();
   // Dates in drawings, labels and pages are written the way the user's locale writes them.
   kelvaro::SetDefaultDateLocale(kelvaro::SystemDateLocale());
