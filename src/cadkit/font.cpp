@@ -17,14 +17,27 @@ class BuiltinFont final : public StrokeFont {
     const double k = 1.0 / kBuiltinCap;
     for (std::size_t n = 0; n < kBuiltinGlyphCount; ++n) {
       const BuiltinGlyphDef& d = kBuiltinGlyphs[n];
-      Glyph g = parse(d.def, k);
-      if (d.accent) {
-        // Composed letters: the base glyph plus the accent's strokes.
-        if (const Glyph* base = find(d.base)) {
-          Glyph accent = parse(d.accent, k);
-          g = *base;
-          g.strokes.insert(g.strokes.end(), accent.strokes.begin(), accent.strokes.end());
+      if (d.base == 0) {
+        put(d.code, parse(d.def, k));
+        continue;
+      }
+      const Glyph* base = find(d.base);
+      if (!base) continue;
+      Glyph g = *base;
+      // The accent sits centred over the letter, a little above its top (or under the baseline).
+      double x0 = 1e9, x1 = -1e9, top = 0;
+      for (const auto& st : base->strokes)
+        for (const auto& p : st) {
+          x0 = std::min(x0, p.x);
+          x1 = std::max(x1, p.x);
+          top = std::max(top, p.y);
         }
+      const bool below = d.def[0] == '_';
+      const Glyph accent = parse(below ? d.def + 1 : d.def, k, true);
+      const double dx = (x0 + x1) / 2, dy = below ? 0 : top + 0.8 * k;
+      for (auto st : accent.strokes) {
+        for (auto& p : st) p = {p.x + dx, p.y + dy};
+        g.strokes.push_back(std::move(st));
       }
       put(d.code, std::move(g));
     }
@@ -62,7 +75,7 @@ class BuiltinFont final : public StrokeFont {
   }
 
   // "adv: x,y x,y | x,y x,y": the advance, then strokes separated by '|'.
-  static Glyph parse(const char* s, double k) {
+  static Glyph parse(const char* s, double k, bool noAdvance = false) {
     Glyph g;
     const char* p = s;
     auto skip = [&] {
@@ -76,11 +89,13 @@ class BuiltinFont final : public StrokeFont {
       p = e;
       return true;
     };
-    double adv = 0;
-    if (!num(adv)) return g;
-    g.advance = {adv * k, 0};
-    skip();
-    if (*p == ':') ++p;
+    if (!noAdvance) {
+      double adv = 0;
+      if (!num(adv)) return g;
+      g.advance = {adv * k, 0};
+      skip();
+      if (*p == ':') ++p;
+    }
     std::vector<Vec2> cur;
     for (;;) {
       skip();
