@@ -100,7 +100,7 @@ const Glyph& glyphFor(const Fonts& f, std::string_view s, std::size_t& i) {
 
 class Emitter {
  public:
-  explicit Emitter(TextOut& out) : out_(out) { buf_.reserve(64); }
+  explicit Emitter(TextOut& out) : out_(out) {}
 
   // A glyph at local (u, v) of the frame, scaled by height h and width factor w, slanted by
   // the tangent of the oblique angle.
@@ -122,7 +122,8 @@ class Emitter {
 
  private:
   TextOut& out_;
-  std::vector<Vec2> buf_;
+  // One buffer for every stroke of the thread: layout allocates nothing per glyph.
+  static inline thread_local std::vector<Vec2> buf_;
 };
 
 double textWidth(const Fonts& f, std::string_view s) {
@@ -200,6 +201,8 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
     r.fontFile = f.ttfFile;
     r.family = f.ttfFamily;
     r.text = s;
+    r.bold = opt.ttfBold;
+    r.italic = opt.ttfItalic;
     r.origin = fr.map(du, dv);
     r.xAxis = fr.dir(h * wf, 0);
     r.yAxis = fr.dir(h * slant, h);
@@ -212,28 +215,51 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
       u += g.advance.x * h * wf;
     }
   }
-  // Under- and overlines between their toggles (or to the end of the text).
-  bool on[2] = {false, false};
-  double start[2] = {0, 0};
+  // Under-, over- and strike-through lines between their toggles (or to the end of the text).
+  bool on[3] = {false, false, false};
+  double start[3] = {0, 0, 0};
   auto offsetToU = [&](std::size_t byte) {
     double u = du;
     for (std::size_t i = 0; i < s.size() && i < byte;) u += glyphFor(measure, s, i).advance.x * h * wf;
     return u;
   };
   auto close = [&](int k, double u) {
-    const double v = dv + (k == 0 ? kUnderline : kOverline) * h;
+    const double v = dv + (k == 0 ? kUnderline : k == 1 ? kOverline : kStrike) * h;
     if (u > start[k]) em.line(fr, start[k], v, u, v);
   };
   for (auto [byte, kind] : toggles) {
-    const int k = kind == 'u' ? 0 : kind == 'o' ? 1 : -1;
+    const int k = kind == 'u' ? 0 : kind == 'o' ? 1 : kind == 'k' ? 2 : -1;
     if (k < 0) continue;
     const double u = offsetToU(byte);
     if (on[k]) close(k, u);
     else start[k] = u;
     on[k] = !on[k];
   }
-  for (int k = 0; k < 2; ++k)
+  for (int k = 0; k < 3; ++k)
     if (on[k]) close(k, du + width);
+}
+
+StyleTtfInfo styleTtfInfo(const std::vector<Tag>& xdata) {
+  StyleTtfInfo info;
+  bool acad = false;
+  for (const Tag& t : xdata) {
+    if (t.code == 1001) {
+      acad = t.asText() == "ACAD";
+      continue;
+    }
+    if (!acad) continue;
+    if (t.code == 1000 && info.family.empty()) {
+      info.family = t.asText();
+    } else if (t.code == 1071) {
+      bool ok = false;
+      const std::int64_t flags = t.asInt(&ok);
+      if (ok) {
+        info.italic = (flags & 0x01000000) != 0;
+        info.bold = (flags & 0x02000000) != 0;
+      }
+    }
+  }
+  return info;
 }
 
 Vec2 measureTextLine(const std::string& utf8, double height, double widthFactor, const TextStyle& style,
@@ -584,8 +610,9 @@ class MTextLayout {
       ttf_ = TextTtfRun{};
       ttf_.fontFile = ri.fonts.ttfFile;
       ttf_.family = ri.fonts.ttfFamily;
-      ttf_.bold = ri.run->fmt.bold;
-      ttf_.italic = ri.run->fmt.italic;
+      const bool styleFont = ri.run->fmt.font.empty();
+      ttf_.bold = ri.run->fmt.bold || (styleFont && opt_.ttfBold);
+      ttf_.italic = ri.run->fmt.italic || (styleFont && opt_.ttfItalic);
       ttf_.origin = frame_.map(u, v);
       ttf_.xAxis = frame_.dir(ri.height * ri.wf, 0);
       ttf_.yAxis = frame_.dir(ri.height * ri.slant, ri.height);

@@ -189,6 +189,32 @@ TEST(TextLayout, TrueTypeStylesAskOnceAndPlaceTheRun) {
   EXPECT_EQ(fam.runs[0].family, "Arial");
 }
 
+TEST(TextLayout, StyleTrueTypeInfoFromExtendedData) {
+  auto tag = [](int code, std::string text, std::int64_t v = 0) {
+    Tag t;
+    t.code = code;
+    t.kind = text.empty() ? Tag::kInt : Tag::kText;
+    t.text = std::move(text);
+    t.integer = v;
+    return t;
+  };
+  const std::vector<Tag> xd{tag(1001, "OTHER"), tag(1000, "Nope"), tag(1001, "ACAD"), tag(1000, "Arial Narrow"),
+                            tag(1071, "", 0x03000022)};
+  const StyleTtfInfo info = styleTtfInfo(xd);
+  EXPECT_EQ(info.family, "Arial Narrow");
+  EXPECT_TRUE(info.bold);
+  EXPECT_TRUE(info.italic);
+  EXPECT_TRUE(styleTtfInfo({}).family.empty());
+  // Strike-through from %%k toggles runs through the middle of the text.
+  FontLibrary lib;
+  RecordingOut out;
+  layoutText(textAt("%%kAB", 2), 0, TextStyle{}, lib, out);
+  bool mid = false;
+  for (const auto& s : out.strokes)
+    mid |= s.size() == 2 && std::abs(s[0].y - 1) < kEps && std::abs(s[1].y - 1) < kEps && s[1].x > s[0].x;
+  EXPECT_TRUE(mid);
+}
+
 // --- MTEXT ---
 
 MText mtext(const std::string& s, double h, double width = 0, int attachment = 1) {
