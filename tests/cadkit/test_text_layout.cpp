@@ -392,3 +392,64 @@ TEST(MTextLayout, TrueTypeRunsGatherPerLineAndRun) {
 
 }  // namespace
 }  // namespace kelvaro::cad
+
+namespace kelvaro::cad {
+namespace {
+
+// A sheet of TEXT alignments (each beside a cross at its point) and a wrapped MTEXT, written
+// beside the tests to look at.
+TEST(TextLayoutSheet, Rasterises) {
+  FontLibrary lib;
+  TextStyle st;
+  RecordingOut out;
+  auto cross = [&](double x, double y) {
+    out.strokes.push_back({{x - 0.3, y}, {x + 0.3, y}});
+    out.strokes.push_back({{x, y - 0.3}, {x, y + 0.3}});
+  };
+  const char* names[] = {"Left", "Center", "Right", "", "Middle"};
+  for (int ha : {0, 1, 2, 4}) {
+    for (int va = 0; va <= 3; ++va) {
+      if (ha == 4 && va) continue;
+      Text t;
+      t.text = std::string(names[ha]) + " " + std::to_string(va) + " Ag%%d";
+      t.height = 1;
+      t.halign = static_cast<std::int16_t>(ha);
+      t.valign = static_cast<std::int16_t>(va);
+      t.align = t.insert = {2 + ha * 9.0, 30 - va * 2.5, 0};
+      cross(t.align.x, t.align.y);
+      layoutText(t, va, st, lib, out);
+    }
+  }
+  Text fit;
+  fit.text = "%%uFit between%%u";
+  fit.height = 1;
+  fit.halign = 5;
+  fit.insert = {2, 19, 0};
+  fit.align = {20, 19, 0};
+  layoutText(fit, 0, st, lib, out);
+  Text rot = fit;
+  rot.text = "Rotated 30, oblique 15";
+  rot.halign = 0;
+  rot.rotation = 30;
+  rot.oblique = 15;
+  rot.insert = {24, 14, 0};
+  layoutText(rot, 0, st, lib, out);
+  MText m;
+  m.insert = {2, 17, 0};
+  m.height = 0.8;
+  m.refWidth = 18;
+  m.text =
+      "\\pxqc;{\\H1.5x;Heading}\\P\\pql;A paragraph wraps at spaces within its width, with \\Lunderlined\\l and "
+      "\\Ooverlined\\o words, 1\\S1/2; and 3\\S3#4; fractions, a tolerance 10\\S+0.1^-0.2; and caf\\U+00E9, "
+      "\\A1;%%c50, %%p0.5.\\P\\pi-1,l1;Indented paragraph with a first-line outdent, wrapped once or twice.";
+  layoutMText(m, st, lib, out);
+  for (const auto& s : out.strokes)
+    for (const auto& p : s) ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+  long inked = 0;
+  const std::string path = std::string(KELVARO_BINARY_DIR) + "/text_layout_sheet.pgm";
+  EXPECT_TRUE(testing::writeStrokeImage(path, out.strokes, 1100, 760, 28, {0, 4}, &inked));
+  EXPECT_GT(inked, 3000);
+}
+
+}  // namespace
+}  // namespace kelvaro::cad
