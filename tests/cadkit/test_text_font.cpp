@@ -108,6 +108,13 @@ TEST(FontLibrary, FindsFontsByStoredNameOnceAndFallsBack) {
   EXPECT_EQ(&lib.font("missing"), &builtinStrokeFont());
   EXPECT_EQ(lib.bigFont(""), nullptr);
   EXPECT_EQ(lib.bigFont("mine.shx"), nullptr);  // not a big font
+  EXPECT_TRUE(lib.problems().empty());
+  // A damaged file found under a name falls back to the built-in font with a note of why.
+  std::ofstream(dir / "bad.shx", std::ios::binary) << "AutoCAD-86 shapes 1.0\r\n\x1A\x01";
+  FontLibrary bad([&](const std::string& n) { return n == "bad.shx" ? (dir / "bad.shx").string() : std::string(); });
+  EXPECT_EQ(&bad.font("bad"), &builtinStrokeFont());
+  ASSERT_EQ(bad.problems().size(), 1u);
+  EXPECT_NE(bad.problems()[0].find("bad: Truncated"), std::string::npos) << bad.problems()[0];
   std::filesystem::remove_all(dir);
 }
 
