@@ -206,6 +206,7 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
     r.origin = fr.map(du, dv);
     r.xAxis = fr.dir(h * wf, 0);
     r.yAxis = fr.dir(h * slant, h);
+    r.advance = natural;
     out.ttf(r);
   } else {
     double u = du;
@@ -597,7 +598,11 @@ class MTextLayout {
   double ttfU_ = 0, ttfEnd_ = 0, ttfV_ = 0;
   TextTtfRun ttf_;
   void flushTtf() {
-    if (ttfOpen_ && !ttf_.text.empty()) out_.ttf(ttf_);
+    if (ttfOpen_ && !ttf_.text.empty()) {
+      const RunInfo& ri = runs_[ttfRun_];
+      ttf_.advance = (ttfEnd_ - ttfU_) / (ri.height * ri.wf);
+      out_.ttf(ttf_);
+    }
     ttfOpen_ = false;
   }
   void ttfPiece(const Piece& pc, const RunInfo& ri, double u, double v) {

@@ -16,6 +16,9 @@ struct TextTtfRun {
   std::string fontFile, family, text;  // text UTF-8
   bool bold = false, italic = false;
   Vec2 origin, xAxis, yAxis;
+  // The advance layout gave the run, in xAxis units (measured with the built-in font), so a
+  // sink may fit the TrueType glyphs to the place aligned text was given.
+  double advance = 0;
 };
 
 class TextOut {

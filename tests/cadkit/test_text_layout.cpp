@@ -175,6 +175,7 @@ TEST(TextLayout, TrueTypeStylesAskOnceAndPlaceTheRun) {
   EXPECT_NEAR(yes.runs[0].origin.x, 1, kEps);
   EXPECT_NEAR(yes.runs[0].xAxis.y, 2, kEps);
   EXPECT_NEAR(yes.runs[0].yAxis.x, -2, kEps);
+  EXPECT_NEAR(yes.runs[0].advance, measureTextLine("Hi", 1, 1, TextStyle{}, lib).x, kEps);
   RecordingOut no;
   layoutText(t, 0, st, lib, no);
   EXPECT_EQ(no.ttfAsked, 1);
@@ -384,6 +385,7 @@ TEST(MTextLayout, TrueTypeRunsGatherPerLineAndRun) {
   layoutMText(mtext("ab{\\fArial|b1;cd}\\Pef", 1), st, lib, out);
   ASSERT_EQ(out.runs.size(), 1u);
   EXPECT_EQ(out.runs[0].text, "cd");
+  EXPECT_NEAR(out.runs[0].advance, measureTextLine("cd", 1, 1, st, lib).x, kEps);
   EXPECT_EQ(out.runs[0].family, "Arial");
   EXPECT_TRUE(out.runs[0].bold);
   EXPECT_EQ(out.ttfAsked, 1);
