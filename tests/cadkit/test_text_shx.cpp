@@ -93,6 +93,15 @@ TEST(ShxFont, SubshapesAndVerticalOnlyCommands) {
   expectPoint(s[0][1], 2, 0);
   expectPoint(s[0][2], 2, 1);
   expectPoint(s[0][3], 3, 1);
+  // A font made for both orientations (modes 2) still skips them in horizontal text.
+  {
+    std::string err;
+    auto dual = loadShxFont(shapesFile({{0, "T", {4, 2, 2, 0}}, {'A', "A", {14, 0x14, 0x10, 0}}}), &err);
+    ASSERT_TRUE(dual) << err;
+    const auto d = units(*dual->glyph('A'));
+    ASSERT_EQ(d.size(), 1u);
+    expectPoint(d[0].back(), 1, 0);
+  }
   // A shape that calls itself stops at the depth limit.
   f = fontWith({0x10, 7, 'A', 0});
   const Glyph* g = f->glyph('A');
