@@ -81,6 +81,10 @@ class ShxFont final : public StrokeFont {
       return;
     }
     const Vec2 p{s.ox + s.x * s.kx, s.oy + s.y * s.ky};
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+      s.stop = true;
+      return;
+    }
     s.cur.push_back(p);
   }
   void moveBy(State& s, double dx, double dy) const {
@@ -195,9 +199,9 @@ class ShxFont final : public StrokeFont {
         case 4: {
           std::uint8_t f;
           if (!byte(f)) return;
-          if (f == 0) break;  // a zero factor would make every later length meaningless
-          if (b == 3) s.scale /= f;
-          else s.scale *= f;
+          // Zero or runaway factors would make every later length meaningless: ignored.
+          const double ns = b == 3 ? (f ? s.scale / f : 0) : s.scale * f;
+          if (ns >= 1e-9 && ns <= 1e9) s.scale = ns;
           break;
         }
         case 5:
