@@ -438,7 +438,11 @@ class MTextLayout {
     paraFirstPiece_.push_back(pieces_.size());
   }
 
-  double tabWidth(double x) const {
+  // The distance from x (measured from the paragraph's left edge) to the next tab stop: the
+  // paragraph's own stops first, then every four text heights.
+  double tabWidth(const MTextParagraph& p, double x) const {
+    for (double stop : p.tabStops)
+      if (stop * H_ > x + 1e-9) return stop * H_ - x;
     const double step = kTabStep * H_;
     return (std::floor(x / step + 1e-9) + 1) * step - x;
   }
@@ -462,7 +466,7 @@ class MTextLayout {
         std::size_t k = i;
         for (; k < pe; ++k) {
           Piece& pc = pieces_[k];
-          if (pc.kind == Piece::Tab) pc.width = tabWidth(x);
+          if (pc.kind == Piece::Tab) pc.width = tabWidth(paras_[p], x + ln.indent);
           if (pc.kind == Piece::Space) {
             x += pc.width;
             breakAt = k + 1;

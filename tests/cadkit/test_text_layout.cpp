@@ -337,6 +337,12 @@ TEST(MTextLayout, InlineHeightColourTabsAndUnderline) {
   ASSERT_EQ(tab.strokes.size(), 2u);
   const double iLeft = builtinStrokeFont().glyph('I')->strokes[0][0].x;
   EXPECT_NEAR(tab.strokes[1][0].x, 4 + iLeft, kEps);
+  // The paragraph's own stops come first, then the default ones.
+  RecordingOut stops;
+  layoutMText(mtext("\\pt1.5;I^II^II", 1), st, lib, stops);
+  ASSERT_EQ(stops.strokes.size(), 3u);
+  EXPECT_NEAR(stops.strokes[1][0].x, 1.5 + iLeft, kEps);
+  EXPECT_NEAR(stops.strokes[2][0].x, 4 + iLeft, kEps);
   // Underline of one run: a single stroke across it.
   RecordingOut ul;
   layoutMText(mtext("\\LAB\\l CD", 1), st, lib, ul);

@@ -127,11 +127,13 @@ TEST(MTextParse, ParagraphPropertiesCarryOver) {
   EXPECT_EQ(ps[2].alignment, 1);
   EXPECT_DOUBLE_EQ(ps[2].indentLeft, 2);
   EXPECT_EQ(plain(ps), "centre|indented|left");
-  // Tab stops and unknown keys are skipped.
-  const auto t = parseMText("\\pxi1,l3,t4,8,12,qr;x");
+  // Tab stops run until the next key; they carry over like the rest.
+  const auto t = parseMText("\\pxi1,l3,t12,4,8,qr,z9;x\\Py");
   EXPECT_EQ(t[0].alignment, 3);
   EXPECT_DOUBLE_EQ(t[0].indentLeft, 3);
-  EXPECT_EQ(plain(t), "x");
+  EXPECT_EQ(t[0].tabStops, (std::vector<double>{4, 8, 12}));
+  EXPECT_EQ(t[1].tabStops, t[0].tabStops);
+  EXPECT_EQ(plain(t), "x|y");
 }
 
 TEST(MTextParse, MalformedCodesStayAsText) {
