@@ -185,7 +185,18 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
   const double width = natural * h * wf;
   if (ha == 1 || ha == 4) du = -width / 2;
   else if (ha == 2) du = -width;
-  if (ha == 4) dv = -h / 2;
+  if (ha == 4) {
+    // Middle centres on the ink of this text, descenders included (unlike middle-centre,
+    // which centres on the capital height).
+    double lo = 1e300, hi = -1e300;
+    for (std::size_t i = 0; i < s.size();)
+      for (const auto& st : glyphFor(measure, s, i).strokes)
+        for (const auto& p : st) {
+          lo = std::min(lo, p.y);
+          hi = std::max(hi, p.y);
+        }
+    dv = lo <= hi ? -(lo + hi) / 2 * h : -h / 2;
+  }
   else if (va == 1) dv = measure.main->descent() * h;
   else if (va == 2) dv = -h / 2;
   else if (va == 3) dv = -h;

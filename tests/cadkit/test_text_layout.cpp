@@ -61,6 +61,19 @@ TEST(TextLayout, AlignmentBoxForEachHorizontalAndVerticalMode) {
   }
 }
 
+TEST(TextLayout, MiddleCentresOnTheInkIncludingDescenders) {
+  // Built-in 'g' runs from -3/9 to 6/9 of the height: its ink middle is 1.5/9 up.
+  Text t = textAt("gg", 9);
+  t.halign = 4;
+  Box b = quickBox(t);
+  EXPECT_NEAR(b.y0, -1.5, kEps);
+  // Middle-centre ignores the descenders.
+  t.halign = 1;
+  t.valign = 2;
+  b = quickBox(t);
+  EXPECT_NEAR(b.y0, -4.5, kEps);
+}
+
 TEST(TextLayout, AlignedAndFitSpanTheTwoPoints) {
   FontLibrary lib;
   TextStyle st;
