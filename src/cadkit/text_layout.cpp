@@ -196,11 +196,14 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
           hi = std::max(hi, p.y);
         }
     dv = lo <= hi ? -(lo + hi) / 2 * h : -h / 2;
-  }
-  else if (va == 1) dv = measure.main->descent() * h;
+  } else if (va == 1) dv = measure.main->descent() * h;
   else if (va == 2) dv = -h / 2;
   else if (va == 3) dv = -h;
 
+  // Points out of range draw nothing rather than lines to infinity.
+  if (!finite(base.x) || !finite(base.y) || !finite(width) || !finite(h) || !finite(dv) ||
+      std::abs(base.x) + width + h > 1e150)
+    return;
   const Frame2 fr = frameOf(base, angle, text.generation & 2, text.generation & 4);
   Emitter em(out);
   if (opt.quickText) {
@@ -335,7 +338,9 @@ class MTextLayout {
       : t_(t), style_(style), lib_(lib), out_(out), opt_(opt), em_(out) {}
 
   void run() {
+    if (!finite(t_.insert.x) || !finite(t_.insert.y) || std::abs(t_.insert.x) + std::abs(t_.insert.y) > 1e150) return;
     H_ = entityHeight(t_.height, style_);
+    if (H_ > 1e100) return;
     base_ = stylefonts(style_, lib_, opt_);
     MTextFormat fmt;
     fmt.widthFactor = finite(style_.widthFactor) && style_.widthFactor > 0 ? style_.widthFactor : 1;

@@ -147,6 +147,16 @@ TEST(TextLayout, StyleFixedHeightWhenEntityHasNone) {
   bad.rotation = INFINITY;
   const Box c = quickBox(bad);
   EXPECT_TRUE(std::isfinite(c.x0) && std::isfinite(c.y1));
+  // A point at infinity draws nothing at all.
+  FontLibrary lib;
+  RecordingOut none;
+  Text far = textAt("X", 1, {INFINITY, 0, 0});
+  layoutText(far, 0, st, lib, none);
+  MText mfar;
+  mfar.text = "X";
+  mfar.insert = {0, std::nan(""), 0};
+  layoutMText(mfar, st, lib, none);
+  EXPECT_TRUE(none.strokes.empty());
 }
 
 TEST(TextLayout, GlyphsStayInsideTheirBoxAndUnderlineFollowsToggles) {
