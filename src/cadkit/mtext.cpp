@@ -264,7 +264,7 @@ class MTextParser {
           return;
         }
         if (k == 'T') {
-          if (v > 0) f.tracking = v;
+          if (v > 0) f.tracking = relative ? f.tracking * v : v;
           return;
         }
         if (v >= 0 && v <= 2) f.align = static_cast<int>(v);
@@ -281,7 +281,9 @@ class MTextParser {
       case 'c': {
         if (!argument(arg) || !parseNumber(arg, v) || v < 0 || v > 0xFFFFFF) break;
         MTextFormat& f = change();
-        f.trueColor = static_cast<std::uint32_t>(v);
+        // The value packs red in its low byte (blue, green, red from the top).
+        const auto bgr = static_cast<std::uint32_t>(v);
+        f.trueColor = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
         f.hasTrueColor = true;
         return;
       }

@@ -348,11 +348,11 @@ TEST(MTextLayout, InlineHeightColourTabsAndUnderline) {
   EXPECT_NEAR(l[0].y1, 0, kEps);
   // Colours are reported as they change, then reset.
   RecordingOut out;
-  layoutMText(mtext("\\C1;red\\C3;green{\\c65280;x}", 1), st, lib, out);
+  layoutMText(mtext("\\C1;red\\C3;green{\\c255;x}", 1), st, lib, out);
   ASSERT_EQ(out.colors.size(), 4u);
   EXPECT_EQ(out.colors[0], "i1");
   EXPECT_EQ(out.colors[1], "i3");
-  EXPECT_EQ(out.colors[2], "rgb#00ff00");
+  EXPECT_EQ(out.colors[2], "rgb#ff0000");
   EXPECT_EQ(out.colors[3], "i-1");
   // A tab moves to the next stop (four heights).
   RecordingOut tab;

@@ -69,6 +69,7 @@ TEST(MTextParse, FormatCodes) {
   EXPECT_DOUBLE_EQ(r[2].fmt.widthFactor, 0.8);
   EXPECT_DOUBLE_EQ(r[3].fmt.oblique, 15);
   EXPECT_DOUBLE_EQ(r[4].fmt.tracking, 2);
+  EXPECT_DOUBLE_EQ(runsOf("\\T2;\\T1.5x;a")[0].fmt.tracking, 3);
   EXPECT_EQ(r[5].fmt.align, 1);
   // Relative height of the entity's height is kept as a scale until layout knows it.
   r = runsOf("\\H1.5x;a");
@@ -86,7 +87,7 @@ TEST(MTextParse, FormatCodes) {
   EXPECT_FALSE(r[1].fmt.fontIsFamily);
   EXPECT_EQ(r[2].fmt.colorIndex, 5);
   EXPECT_TRUE(r[3].fmt.hasTrueColor);
-  EXPECT_EQ(r[3].fmt.trueColor, 0xFF0000u);
+  EXPECT_EQ(r[3].fmt.trueColor, 0x0000FFu);  // stored with red in the low byte
 
   r = runsOf("\\La\\lb\\Oc\\od\\Ke\\kf");
   ASSERT_EQ(r.size(), 6u);
