@@ -396,11 +396,12 @@ class MTextLayout {
         const MTextFormat& f = r.fmt;
         double h = f.height > 0 ? f.height : H_;
         h *= f.heightScale > 0 && finite(f.heightScale) ? f.heightScale : 1;
-        ri.height = finite(h) && h > 0 ? h : H_;
-        ri.wf = finite(f.widthFactor) && f.widthFactor > 0 ? f.widthFactor : 1;
+        // Inline values far outside what a drawing uses are brought back into range.
+        ri.height = finite(h) && h > 0 ? std::clamp(h, H_ * 1e-4, H_ * 1e4) : H_;
+        ri.wf = finite(f.widthFactor) && f.widthFactor > 0 ? std::clamp(f.widthFactor, 0.01, 100.0) : 1;
         const double ob = finite(f.oblique) && std::abs(f.oblique) < 85 ? f.oblique : 0;
         ri.slant = std::tan(ob * kDeg);
-        ri.tracking = finite(f.tracking) && f.tracking > 0 ? f.tracking : 1;
+        ri.tracking = finite(f.tracking) && f.tracking > 0 ? std::clamp(f.tracking, 0.01, 100.0) : 1;
         if (f.font.empty()) {
           ri.fonts = base_;
         } else if (f.fontIsFamily || isTtfFile(f.font)) {

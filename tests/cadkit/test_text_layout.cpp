@@ -157,6 +157,14 @@ TEST(TextLayout, StyleFixedHeightWhenEntityHasNone) {
   mfar.insert = {0, std::nan(""), 0};
   layoutMText(mfar, st, lib, none);
   EXPECT_TRUE(none.strokes.empty());
+  // Inline heights and widths beyond reason stay finite.
+  RecordingOut huge;
+  MText wild;
+  wild.text = "\\H1e300;A\\W1e300;B\\T1e300;C";
+  layoutMText(wild, st, lib, huge);
+  ASSERT_FALSE(huge.strokes.empty());
+  for (const auto& s : huge.strokes)
+    for (const auto& p : s) ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
 }
 
 TEST(TextLayout, GlyphsStayInsideTheirBoxAndUnderlineFollowsToggles) {
