@@ -27,6 +27,10 @@ class StrokeFont {
   // Below-baseline depth in capital heights (for line spacing and boxes).
   virtual double descent() const { return 0.33; }
   virtual bool isBigFont() const { return false; }
+  // Big fonts: whether a byte starts a double-byte code (their escape ranges).
+  virtual bool isLeadByte(unsigned byte) const { return false; }
+  // Shape fonts number glyphs by code-page byte and keep °, ± and ⌀ at 256-258.
+  virtual bool isUnicode() const { return true; }
 };
 
 // The built-in stroke font: printable ASCII, Latin-1 letters and the CAD symbols (degree,
@@ -48,9 +52,13 @@ class FontLibrary {
   // The big font of a style, or null when none is named or it cannot be read.
   const StrokeFont* bigFont(const std::string& fileName);
   void clear();
+  // Fonts that were found but could not be read, one line each ("romans.shx: Truncated ...").
+  const std::vector<std::string>& problems() const { return problems_; }
 
  private:
+  std::unique_ptr<StrokeFont> read(const std::string& name);
   Finder finder_;
+  std::vector<std::string> problems_;
   std::map<std::string, std::unique_ptr<StrokeFont>> cache_;  // upper-cased name → font (null: built-in)
 };
 

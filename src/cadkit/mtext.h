@@ -20,6 +20,8 @@ struct MTextFormat {
   std::uint32_t trueColor = 0;  // \c: 0xRRGGBB when hasTrueColor
   bool hasTrueColor = false;
   int align = 0;            // \A: 0 bottom, 1 centre, 2 top (vertical alignment in the line)
+  double heightScale = 1;   // relative \H..x applied while the height is still the entity's
+  bool fontIsFamily = false;  // \f (a TrueType family) rather than \F (a font file)
 };
 
 struct MTextRun {
@@ -35,6 +37,7 @@ struct MTextParagraph {
   std::vector<MTextRun> runs;
   int alignment = 0;  // \pq: 0 as the attachment, 1 left, 2 centre, 3 right, 4 justified
   double indentFirst = 0, indentLeft = 0;  // \pi, \pl in text heights
+  std::vector<double> tabStops;            // \pt, in text heights from the left edge
 };
 
 // Splits the string into paragraphs (\P and new lines) of runs. Unknown codes are dropped,
