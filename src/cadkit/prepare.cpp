@@ -182,7 +182,10 @@ class Preparer {
       std::vector<std::string> lines;
       plainMText(mt->text, lines);
       double rot = mt->rotation;
-      if (mt->xDirection.x != 0 || mt->xDirection.y != 0) rot = std::atan2(mt->xDirection.y, mt->xDirection.x) * 180 / M_PI;
+      // The model's x direction defaults to (1, 0, 0): a rotation-only MTEXT keeps its angle.
+      const bool defaultDir = mt->xDirection == Vec3{1, 0, 0};
+      if ((mt->xDirection.x != 0 || mt->xDirection.y != 0) && !(defaultDir && rot != 0))
+        rot = std::atan2(mt->xDirection.y, mt->xDirection.x) * 180 / M_PI;
       int a = mt->attachment >= 1 && mt->attachment <= 9 ? mt->attachment - 1 : 0;
       double step = mt->height * 5.0 / 3.0 * (mt->spacingFactor > 0 ? mt->spacingFactor : 1);
       double rr = rot * M_PI / 180;

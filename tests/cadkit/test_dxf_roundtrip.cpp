@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include "cadkit/dxf_io.h"
 #include "sample_drawing.h"
@@ -199,6 +200,27 @@ TEST_P(RoundTrip, SavingTheReadDrawingAgainGivesTheSameFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllReleases, RoundTrip, testing::ValuesIn(allCases()), caseName);
+
+TEST(DxfWriter, MTextBecomesTextAtItsRotationOrDirection) {
+  for (auto [dir, rotation, expected] : {std::tuple{Vec3{1, 0, 0}, 30.0, 30.0}, std::tuple{Vec3{0, 1, 0}, 0.0, 90.0},
+                                         std::tuple{Vec3{0, 1, 0}, 30.0, 90.0}}) {
+    Document d;
+    MText mt;
+    mt.insert = {5, 5, 0};
+    mt.text = "one\\Ptwo";
+    mt.xDirection = dir;
+    mt.rotation = rotation;
+    d.modelSpace().entities.push_back(makeEntity(mt));
+    prepareForRelease(d, Release::R12, nullptr);
+    int texts = 0;
+    for (const Entity& e : d.modelSpace().entities)
+      if (const auto* t = e.as<Text>()) {
+        ++texts;
+        EXPECT_NEAR(t->rotation, expected, 1e-9) << t->text;
+      }
+    EXPECT_EQ(texts, 2);
+  }
+}
 
 TEST(DxfWriter, DecimalPlacesAndZeroSuppression) {
   Document d = test::sampleDrawing();
