@@ -122,6 +122,9 @@ const Object* Walk::object(Handle h) {
 
 void Walk::space(const Block& b, DisplayList& out, bool layout) {
   out_ = &out;
+  // Most entities give one item of a few points: reserve for that once.
+  out.items.reserve(out.items.size() + b.entities.size());
+  out.pts.reserve(out.pts.size() + 2 * b.entities.size());
   layout_ = layout;
   Attr top;
   Affine id;
@@ -134,8 +137,16 @@ void Walk::space(const Block& b, DisplayList& out, bool layout) {
 
 bool Walk::resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a) {
   if (c.invisible) return false;
-  auto it = layerIndex_.find(std::string_view(c.layer));
-  int li = it == layerIndex_.end() ? layerIndex_.find(std::string_view("0"))->second : it->second;
+  // Neighbouring entities mostly share a layer: compare with the last name before hashing.
+  int li;
+  if (lastLayerIdx_ >= 0 && c.layer == lastLayerName_) {
+    li = lastLayerIdx_;
+  } else {
+    auto it = layerIndex_.find(std::string_view(c.layer));
+    li = it == layerIndex_.end() ? layerIndex_.find(std::string_view("0"))->second : it->second;
+    lastLayerName_ = c.layer;
+    lastLayerIdx_ = li;
+  }
   // Entities of a block on layer "0" take the layer of the insert.
   if (inBlock && c.layer == "0") li = parent.layer;
   if (layerFrozen_[li]) return false;

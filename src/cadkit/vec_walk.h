@@ -106,6 +106,8 @@ class Walk {
   TextStyle defaultStyle_;
   std::vector<Vec3> dash_;
   double ltscale_ = 1;
+  std::string_view lastLayerName_;
+  int lastLayerIdx_ = -1;
 
  public:
   const Object* object(Handle h);
