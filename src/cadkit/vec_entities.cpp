@@ -11,6 +11,7 @@ namespace {
 constexpr double kTwoPi = 2 * M_PI;
 
 void toWorld(const Affine& m, std::vector<Vec3>& pts) {
+  if (m.identity()) return;
   for (auto& p : pts) p = m.apply(p);
 }
 
