@@ -117,7 +117,8 @@ void adRotateCounterClockwise(AdViewRecord& view, double radians);
 void adCurrentPixelToWorld(AdDrawing d, double px, double py, Vec3& world);
 void adCurrentWorldToPixel(AdDrawing d, const Vec3& world, double& px, double& py);
 // Curve quality 1..50 (default 10; other values are ignored): a full circle takes
-// 8 + 4 × quality segments, an arc its share (at least one), each spline knot span an eighth of that (at least two).
+// 8 + 4 × quality segments, an arc its share (at least one), each spline knot span an eighth
+// of that (at least two).
 void adSetInterpolationQuality(int quality);
 int adInterpolationQuality();
 void adSetDefaultLineweight(int on);
