@@ -8,6 +8,7 @@
 
 #include "cadkit/acad_date.h"
 #include "cadkit/dxf_io.h"
+#include "cadkit/vec_internal.h"
 
 namespace kelvaro::cad {
 namespace {
@@ -186,6 +187,18 @@ AdDrawing adLoadFile(const char* path, int, int) {
   return id;
 }
 
+AdDrawing adOpenDocument(Document doc, const char* path) {
+  auto& s = state();
+  std::lock_guard g(s.lock);
+  auto o = std::make_unique<Open>();
+  o->doc = std::move(doc);
+  o->path = path ? path : "";
+  AdDrawing id = s.nextId++;
+  s.open[id] = std::move(o);
+  s.error = kAdOk;
+  return id;
+}
+
 int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int places, int zeroes, int) {
   std::lock_guard g(state().lock);
   Open* o = get(d);
@@ -204,9 +217,10 @@ int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int pl
   return 1;
 }
 
-void adTerminateVectorize(AdDrawing) {}
+void adTerminateVectorize(AdDrawing d) { vecDrawingClosed(d); }
 
 int adCloseFile(AdDrawing d) {
+  vecDrawingClosed(d);
   std::lock_guard g(state().lock);
   return state().open.erase(d) ? 1 : fail(kAdBadDrawing);
 }
@@ -229,10 +243,14 @@ Document* adDocument(AdDrawing d) {
 int adFileDisplayableInPaperspace(AdDrawing d) {
   Open* o = get(d);
   if (!o) return 0;
+  // Something to show: any entity but the sheet's own overall viewport.
   const Block* p = o->doc.findBlock(kPaperSpace);
   int n = 0;
   if (p)
-    for (const auto& e : p->entities) n += e.is<Viewport>() ? 1 : 0;
+    for (const auto& e : p->entities) {
+      const auto* vp = e.as<Viewport>();
+      n += vp && vp->id == 1 ? 0 : 1;
+    }
   return n;
 }
 
@@ -290,6 +308,7 @@ int adGetLayerState(AdDrawing d, Handle layer, std::uint8_t st[4]) {
   return 1;
 }
 int adSetLayerState(AdDrawing d, Handle layer, const std::uint8_t st[4]) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   auto* e = o ? findEntry(o->doc.layers, layer) : nullptr;
   if (!e) return fail(kAdBadArgument);
@@ -302,6 +321,7 @@ int adSetLayerState(AdDrawing d, Handle layer, const std::uint8_t st[4]) {
   return 1;
 }
 int adReplaceLayer(AdDrawing d, const AdLayer& l) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   auto* e = o ? findEntry(o->doc.layers, l.objhandle) : nullptr;
   if (!e) return fail(kAdBadArgument);
@@ -318,6 +338,7 @@ int adSeekLayer(AdDrawing d, Handle h, AdLayer& out) {
   return 1;
 }
 int adAddLayer(AdDrawing d, AdLayer& l) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   if (!o) return 0;
   if (l.rec.name.empty()) return fail(kAdBadArgument, "a layer needs a name");
@@ -418,6 +439,7 @@ int adGetShapefile(AdDrawing d, AdShapefile& out) {
   return 1;
 }
 int adReplaceShapefile(AdDrawing d, const AdShapefile& s) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   auto* e = o ? findEntry(o->doc.styles, s.objhandle) : nullptr;
   if (!e) return fail(kAdBadArgument);
@@ -425,6 +447,7 @@ int adReplaceShapefile(AdDrawing d, const AdShapefile& s) {
   return 1;
 }
 int adAddShapefile(AdDrawing d, AdShapefile& s) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   if (!o) return 0;
   if (s.rec.name.empty()) return fail(kAdBadArgument, "a text style needs a name");
@@ -552,6 +575,7 @@ int adSetEntityDefaults(AdDrawing d, AdEntity& e, int enttype) {
   return 1;
 }
 int adAddEntityToList(AdDrawing d, AdEntityList& list, const AdEntity& e) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   Block* b = o ? o->doc.findBlock(list.block) : nullptr;
   if (!b) return fail(kAdBadArgument, "no such block");

@@ -99,6 +99,8 @@ bool adWriteStartupFile(const char* path);
 
 // Files.
 AdDrawing adLoadFile(const char* path, int, int);
+// Opens a drawing built in memory (generated drawings, tests) as if it had been loaded.
+AdDrawing adOpenDocument(Document doc, const char* path = "");
 int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int places, int zeroes, int);
 void adTerminateVectorize(AdDrawing d);
 int adCloseFile(AdDrawing d);
