@@ -18,7 +18,7 @@ using cad::PixelPoint;
 class Sink : public testing::Test {
  protected:
   void SetUp() override {
-    test::ensureQtApp();
+    kelvaro::test::ensureQtApp();
     image = QImage(40, 30, QImage::Format_RGB32);
     image.fill(Qt::white);
   }
@@ -142,7 +142,7 @@ TEST_F(Sink, ColourChangesFlushWhatWasGathered) {
 }
 
 TEST(RasterImages, RotationByAQuarterSwapsTheSizeAndFillsOutsideWithBlue) {
-  test::ensureQtApp();
+  kelvaro::test::ensureQtApp();
   QImage src(20, 10, QImage::Format_RGB32);
   src.fill(qRgb(200, 0, 0));
   const QImage quarter = rotateBitmap(src, M_PI / 2);
@@ -245,7 +245,7 @@ TEST_F(Sink, EmbeddedMetafileShowsAFramedPlaceholder) {
 }
 
 TEST(Fonts, WindowsFontFilesMapToInstalledFamilies) {
-  test::ensureQtApp();
+  kelvaro::test::ensureQtApp();
   EXPECT_EQ(fontFamilyFor("arial.ttf", ""), "Liberation Sans");
   EXPECT_EQ(fontFamilyFor("C:\\WINDOWS\\FONTS\\TIMES.TTF", ""), "Liberation Serif");
   EXPECT_EQ(fontFamilyFor("cour.ttf", ""), "Liberation Mono");

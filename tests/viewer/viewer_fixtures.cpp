@@ -44,14 +44,14 @@ Document crossDrawing() {
     lt.name = name;
     addEntry(doc, doc.linetypes, lt);
   }
-  for (const char* name : {"0", "b", "A", "a"}) {
+  for (const char* name : {"0", "b", "C", "a"}) {
     Layer l;
     l.name = name;
-    l.linetype = std::string(name) == "A" ? "DASHED" : "CONTINUOUS";
+    l.linetype = std::string(name) == "C" ? "DASHED" : "CONTINUOUS";
     addEntry(doc, doc.layers, l);
   }
   doc.modelSpace().entities.push_back(line({0, 0, 0}, {100, 0, 0}, 1, "b"));
-  doc.modelSpace().entities.push_back(line({50, -50, 0}, {50, 50, 0}, 5, "A"));
+  doc.modelSpace().entities.push_back(line({50, -50, 0}, {50, 50, 0}, 5, "C"));
   doc.assignHandles();
   return doc;
 }

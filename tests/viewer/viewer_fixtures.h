@@ -10,7 +10,7 @@ namespace kelvaro::viewer::test {
 std::filesystem::path scratchFolder(const std::string& name);
 
 // A red line (0,0)-(100,0) and a blue line (50,-50)-(50,50) in model space on layers "b",
-// "A", "a" (in that file order) with linetypes "DASHED" and "Center" besides CONTINUOUS.
+// "C", "a" (in that file order) with linetypes "DASHED" and "Center" besides CONTINUOUS.
 cad::Document crossDrawing();
 // The cross drawing plus three layouts: "Model", "Sheet" whose block holds a viewport and
 // "Empty" whose block holds only a line.
