@@ -8,6 +8,7 @@
 
 #include "cadkit/acad_date.h"
 #include "cadkit/dxf_io.h"
+#include "cadkit/vec_internal.h"
 
 namespace kelvaro::cad {
 namespace {
@@ -195,6 +196,18 @@ void adSetLoadProgressFn(void (*fn)(int percent, void* user), void* user) {
   state().progressUser = user;
 }
 
+AdDrawing adOpenDocument(Document doc, const char* path) {
+  auto& s = state();
+  std::lock_guard g(s.lock);
+  auto o = std::make_unique<Open>();
+  o->doc = std::move(doc);
+  o->path = path ? path : "";
+  AdDrawing id = s.nextId++;
+  s.open[id] = std::move(o);
+  s.error = kAdOk;
+  return id;
+}
+
 int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int places, int zeroes, int) {
   std::lock_guard g(state().lock);
   Open* o = get(d);
@@ -213,9 +226,10 @@ int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int pl
   return 1;
 }
 
-void adTerminateVectorize(AdDrawing) {}
+void adTerminateVectorize(AdDrawing d) { vecDrawingClosed(d); }
 
 int adCloseFile(AdDrawing d) {
+  vecDrawingClosed(d);
   std::lock_guard g(state().lock);
   return state().open.erase(d) ? 1 : fail(kAdBadDrawing);
 }
@@ -299,6 +313,7 @@ int adGetLayerState(AdDrawing d, Handle layer, std::uint8_t st[4]) {
   return 1;
 }
 int adSetLayerState(AdDrawing d, Handle layer, const std::uint8_t st[4]) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   auto* e = o ? findEntry(o->doc.layers, layer) : nullptr;
   if (!e) return fail(kAdBadArgument);
@@ -311,6 +326,7 @@ int adSetLayerState(AdDrawing d, Handle layer, const std::uint8_t st[4]) {
   return 1;
 }
 int adReplaceLayer(AdDrawing d, const AdLayer& l) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   auto* e = o ? findEntry(o->doc.layers, l.objhandle) : nullptr;
   if (!e) return fail(kAdBadArgument);
@@ -327,6 +343,7 @@ int adSeekLayer(AdDrawing d, Handle h, AdLayer& out) {
   return 1;
 }
 int adAddLayer(AdDrawing d, AdLayer& l) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   if (!o) return 0;
   if (l.rec.name.empty()) return fail(kAdBadArgument, "a layer needs a name");
@@ -427,6 +444,7 @@ int adGetShapefile(AdDrawing d, AdShapefile& out) {
   return 1;
 }
 int adReplaceShapefile(AdDrawing d, const AdShapefile& s) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   auto* e = o ? findEntry(o->doc.styles, s.objhandle) : nullptr;
   if (!e) return fail(kAdBadArgument);
@@ -434,6 +452,7 @@ int adReplaceShapefile(AdDrawing d, const AdShapefile& s) {
   return 1;
 }
 int adAddShapefile(AdDrawing d, AdShapefile& s) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   if (!o) return 0;
   if (s.rec.name.empty()) return fail(kAdBadArgument, "a text style needs a name");
@@ -561,6 +580,7 @@ int adSetEntityDefaults(AdDrawing d, AdEntity& e, int enttype) {
   return 1;
 }
 int adAddEntityToList(AdDrawing d, AdEntityList& list, const AdEntity& e) {
+  vecDrawingChanged(d);
   Open* o = get(d);
   Block* b = o ? o->doc.findBlock(list.block) : nullptr;
   if (!b) return fail(kAdBadArgument, "no such block");

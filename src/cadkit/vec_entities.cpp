@@ -1,0 +1,417 @@
+// Entity handlers of the regeneration walk: curves, polylines with bulges and widths, meshes,
+// planar fills, faces, multilines, leaders, raster images and embedded pictures.
+#include <algorithm>
+#include <cmath>
+
+#include "cadkit/vec_walk.h"
+
+namespace kelvaro::cad::vec {
+namespace {
+
+constexpr double kTwoPi = 2 * M_PI;
+
+void toWorld(const Affine& m, std::vector<Vec3>& pts) {
+  for (auto& p : pts) p = m.apply(p);
+}
+
+// Points of a circle arc; the first point is skipped when !first (continuing a polyline).
+void arcPoints(Vec3 c, double r, double a0, double sweep, std::vector<Vec3>& out, bool first) {
+  int n = curveSegments(sweep);
+  double step = sweep / n, cs = std::cos(step), sn = std::sin(step);
+  double x = r * std::cos(a0), y = r * std::sin(a0);
+  for (int i = 0; i <= n; ++i) {
+    if (i == n) x = r * std::cos(a0 + sweep), y = r * std::sin(a0 + sweep);
+    if (i > 0 || first) out.push_back({c.x + x, c.y + y, c.z});
+    double nx = x * cs - y * sn;
+    y = x * sn + y * cs;
+    x = nx;
+  }
+}
+
+double sweepOf(double startDeg, double endDeg) {
+  double s = std::fmod(endDeg - startDeg, 360.0);
+  if (s <= 1e-12) s += 360;
+  return s * M_PI / 180;
+}
+
+struct WideVertex {
+  Vec2 p;
+  double w0 = 0, w1 = 0, bulge = 0;
+};
+
+// A 2D polyline in its plane: bulges as arcs, widths as filled outlines, the dash pattern
+// restarting at each vertex unless the pattern runs on (PLINEGEN).
+void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, const Affine& m, const Attr& a) {
+  std::size_t n = v.size();
+  if (n == 0) return;
+  std::size_t segs = closed ? n : n - 1;
+  bool wide = false;
+  for (const auto& x : v) wide = wide || x.w0 != 0 || x.w1 != 0;
+  if (!wide || segs == 0) {
+    auto& pts = w.s0;
+    auto& runs = w.su;
+    pts.clear();
+    runs.clear();
+    pts.push_back({v[0].p.x, v[0].p.y, z});
+    for (std::size_t i = 0; i < segs; ++i) {
+      const WideVertex& A = v[i];
+      const WideVertex& B = v[(i + 1) % n];
+      bulgePoints(A.p, B.p, A.bulge, z, pts, false);
+      if (!a.plinegen) runs.push_back(static_cast<std::uint32_t>(pts.size() - 1));
+    }
+    if (!runs.empty()) runs.pop_back();
+    toWorld(m, pts);
+    if (pts.size() == 1) return w.point(pts[0], a);
+    w.polyline(pts.data(), pts.size(), a, runs.data(), runs.size());
+    return;
+  }
+  auto& seg = w.s1;
+  auto& poly = w.s2;
+  for (std::size_t i = 0; i < segs; ++i) {
+    const WideVertex& A = v[i];
+    const WideVertex& B = v[(i + 1) % n];
+    seg.clear();
+    seg.push_back({A.p.x, A.p.y, z});
+    bulgePoints(A.p, B.p, A.bulge, z, seg, false);
+    std::size_t k = seg.size();
+    if (k < 2) continue;
+    poly.assign(2 * k, Vec3{});
+    for (std::size_t j = 0; j < k; ++j) {
+      // The offset direction at a point is the mean of the normals of its two neighbours.
+      Vec3 d0 = j > 0 ? seg[j] - seg[j - 1] : seg[1] - seg[0];
+      Vec3 d1 = j + 1 < k ? seg[j + 1] - seg[j] : d0;
+      Vec3 t = unit(unit(d0, {1, 0, 0}) + unit(d1, {1, 0, 0}), unit(d0, {1, 0, 0}));
+      Vec3 nrm{-t.y, t.x, 0};
+      double f = static_cast<double>(j) / static_cast<double>(k - 1);
+      double half = (A.w0 + (A.w1 - A.w0) * f) / 2;
+      poly[j] = seg[j] + nrm * half;
+      poly[2 * k - 1 - j] = seg[j] - nrm * half;
+    }
+    toWorld(m, poly);
+    w.polygon(poly.data(), poly.size(), a);
+  }
+}
+
+void face3d(Walk& w, const Face3d& f, const Affine& m, const Attr& a) {
+  Vec3 p[4];
+  for (int i = 0; i < 4; ++i) p[i] = m.apply(f.p[i]);
+  int n = p[3] == p[2] ? 3 : 4;
+  auto& run = w.s0;
+  run.clear();
+  for (int i = 0; i < n; ++i) {
+    if (f.invisibleEdges & (1 << i)) {
+      if (run.size() >= 2) w.polyline(run.data(), run.size(), a);
+      run.clear();
+      continue;
+    }
+    if (run.empty()) run.push_back(p[i]);
+    run.push_back(p[(i + 1) % n]);
+  }
+  if (run.size() >= 2) w.polyline(run.data(), run.size(), a);
+}
+
+void polyface(Walk& w, const Polyline& pl, const Affine& m, const Attr& a) {
+  auto& pts = w.s0;
+  pts.clear();
+  for (const auto& vx : pl.vertices)
+    if ((vx.data.flags & 128) && (vx.data.flags & 64)) pts.push_back(m.apply(vx.data.location));
+  int count = static_cast<int>(pts.size());
+  for (const auto& vx : pl.vertices) {
+    if (!(vx.data.flags & 128) || (vx.data.flags & 64)) continue;
+    int idx[4], k = 0;
+    for (int j = 0; j < 4; ++j)
+      if (vx.data.index[j] != 0) idx[k++] = vx.data.index[j];
+    for (int j = 0; j < k; ++j) {
+      int from = idx[j], to = idx[(j + 1) % k];
+      // A negative number hides the edge that starts at it.
+      if (from < 0 || k < 2) continue;
+      int f = std::abs(from) - 1, t = std::abs(to) - 1;
+      if (f >= count || t >= count) continue;
+      Vec3 seg[2] = {pts[f], pts[t]};
+      w.polyline(seg, 2, a);
+    }
+  }
+}
+
+void mesh(Walk& w, const Polyline& pl, const Affine& m, const Attr& a) {
+  int M = pl.m, N = pl.n;
+  int total = static_cast<int>(pl.vertices.size());
+  if (M * N != total && pl.mDensity * pl.nDensity == total) M = pl.mDensity, N = pl.nDensity;
+  if (M < 1 || N < 1 || static_cast<long>(M) * N != total) {
+    auto& pts = w.s0;
+    pts.clear();
+    for (const auto& vx : pl.vertices) pts.push_back(m.apply(vx.data.location));
+    return w.polyline(pts.data(), pts.size(), a);
+  }
+  bool closeM = pl.flags & 1, closeN = pl.flags & 32;
+  auto at = [&](int i, int j) { return m.apply(pl.vertices[static_cast<std::size_t>(i * N + j)].data.location); };
+  auto& pts = w.s0;
+  for (int i = 0; i < M; ++i) {
+    pts.clear();
+    for (int j = 0; j < N; ++j) pts.push_back(at(i, j));
+    if (closeN) pts.push_back(at(i, 0));
+    w.polyline(pts.data(), pts.size(), a);
+  }
+  for (int j = 0; j < N; ++j) {
+    pts.clear();
+    for (int i = 0; i < M; ++i) pts.push_back(at(i, j));
+    if (closeM) pts.push_back(at(0, j));
+    w.polyline(pts.data(), pts.size(), a);
+  }
+}
+
+void heavyPolyline(Walk& w, const Polyline& pl, const Affine& m, const Attr& a0) {
+  if (pl.flags & 64) return polyface(w, pl, m, a0);
+  if (pl.flags & 16) return mesh(w, pl, m, a0);
+  Attr a = a0;
+  a.plinegen = (pl.flags & 128) != 0;
+  bool closed = pl.flags & 1;
+  if (pl.flags & 8) {
+    auto& pts = w.s0;
+    pts.clear();
+    for (const auto& vx : pl.vertices)
+      if (!(vx.data.flags & 16)) pts.push_back(m.apply(vx.data.location));
+    if (closed && pts.size() > 2) pts.push_back(pts.front());
+    if (pts.size() == 1) return w.point(pts[0], a);
+    return w.polyline(pts.data(), pts.size(), a);
+  }
+  std::vector<WideVertex> v;
+  v.reserve(pl.vertices.size());
+  for (const auto& vx : pl.vertices) {
+    if (vx.data.flags & 16) continue;  // spline frame
+    WideVertex x;
+    x.p = {vx.data.location.x, vx.data.location.y};
+    bool own = vx.data.startWidth != 0 || vx.data.endWidth != 0;
+    x.w0 = own ? vx.data.startWidth : pl.startWidth;
+    x.w1 = own ? vx.data.endWidth : pl.endWidth;
+    x.bulge = std::isfinite(vx.data.bulge) ? vx.data.bulge : 0;
+    v.push_back(x);
+  }
+  plane2d(w, v, closed, pl.elevation.z, m * ocsToWorld(pl.normal), a);
+}
+
+void lwPolyline(Walk& w, const LwPolyline& pl, const Affine& m, const Attr& a0) {
+  Attr a = a0;
+  a.plinegen = (pl.flags & 128) != 0;
+  std::vector<WideVertex> v;
+  v.reserve(pl.vertices.size());
+  bool cw = pl.constWidth != 0 && std::isfinite(pl.constWidth);
+  for (const auto& vx : pl.vertices) {
+    WideVertex x;
+    x.p = vx.p;
+    x.w0 = cw ? pl.constWidth : vx.startWidth;
+    x.w1 = cw ? pl.constWidth : vx.endWidth;
+    x.bulge = std::isfinite(vx.bulge) ? vx.bulge : 0;
+    v.push_back(x);
+  }
+  plane2d(w, v, pl.flags & 1, pl.elevation, m * ocsToWorld(pl.normal), a);
+}
+
+void quad(Walk& w, const Vec3 (&p)[4], Vec3 normal, const Affine& m, const Attr& a) {
+  Affine t = m * ocsToWorld(normal);
+  // Corners 3 and 4 are stored crosswise.
+  Vec3 q[4] = {t.apply(p[0]), t.apply(p[1]), t.apply(p[3]), t.apply(p[2])};
+  w.polygon(q, p[2] == p[3] ? 3 : 4, a);
+}
+
+void mline(Walk& w, const MLine& ml, const Affine& m, const Attr& a) {
+  if (ml.vertices.empty()) return;
+  std::size_t elements = ml.vertices.front().elements.size();
+  auto& pts = w.s0;
+  for (std::size_t e = 0; e < elements; ++e) {
+    pts.clear();
+    for (const auto& v : ml.vertices) {
+      double off = e < v.elements.size() && !v.elements[e].params.empty() ? v.elements[e].params[0] : 0;
+      pts.push_back(m.apply(v.location + v.miter * off));
+    }
+    if ((ml.flags & 2) && pts.size() > 2) pts.push_back(pts.front());
+    w.polyline(pts.data(), pts.size(), a);
+  }
+}
+
+void leader(Walk& w, const Leader& l, const Affine& m, const Attr& a) {
+  if (l.vertices.empty()) return;
+  auto& pts = w.s0;
+  pts.clear();
+  for (const auto& v : l.vertices) pts.push_back(m.apply(v));
+  w.polyline(pts.data(), pts.size(), a);
+  if (l.arrowhead != 1 || l.vertices.size() < 2) return;
+  Vec3 tip = l.vertices[0], dir = unit(l.vertices[0] - l.vertices[1], {1, 0, 0});
+  double size = l.textHeight > 0 && std::isfinite(l.textHeight) ? l.textHeight
+                                                                 : (w.doc().header.measurement == 1 ? 2.5 : 0.18);
+  double seg = length(l.vertices[1] - l.vertices[0]);
+  if (size > seg) size = seg;  // a head longer than its segment would point backwards
+  Vec3 side = unit(crossP(unit(l.normal), dir), {0, 1, 0});
+  Vec3 back = tip - dir * size;
+  Vec3 tri[3] = {m.apply(tip), m.apply(back + side * (size / 6)), m.apply(back - side * (size / 6))};
+  w.polygon(tri, 3, a);
+}
+
+void image(Walk& w, const Image& im, const Affine& m, const Attr& a) {
+  if (!(im.display & 1)) return;
+  const Object* o = w.object(im.imageDef);
+  const auto* def = o ? std::get_if<ImageDef>(&o->data) : nullptr;
+  DisplayList& out = w.out();
+  ImageSlot slot;
+  slot.path = def ? def->fileName : std::string();
+  double sx = im.size.x, sy = im.size.y;
+  if (!(sx > 0 && sy > 0) || !std::isfinite(sx + sy)) return;
+  auto at = [&](double px, double py) { return m.apply(im.insert + im.u * px + im.v * py); };
+  auto& pts = w.s0;
+  pts.clear();
+  pts.push_back(at(0, 0));
+  pts.push_back(at(sx, 0));
+  pts.push_back(at(sx, sy));
+  pts.push_back(at(0, sy));
+  if (im.clipping && im.clip.size() >= 2) {
+    // Clip vertices count pixels from the top left corner, at pixel centres.
+    auto clipPt = [&](Vec2 c) { return at(c.x + 0.5, sy - (c.y + 0.5)); };
+    if (im.clipType == 1 || im.clip.size() == 2) {
+      Vec2 c0 = im.clip[0], c1 = im.clip[1];
+      pts.push_back(clipPt(c0));
+      pts.push_back(clipPt({c1.x, c0.y}));
+      pts.push_back(clipPt(c1));
+      pts.push_back(clipPt({c0.x, c1.y}));
+    } else {
+      for (const auto& c : im.clip) pts.push_back(clipPt(c));
+    }
+  }
+  for (const auto& p : pts)
+    if (!finite(p)) return;
+  slot.clipCount = pts.size() - 4;
+  std::size_t first = out.pts.size();
+  out.pts.insert(out.pts.end(), pts.begin(), pts.end());
+  for (int i = 0; i < 4; ++i) out.grow(pts[i]);
+  Item it;
+  it.kind = ItemKind::Image;
+  it.color = a.color;
+  it.layer = a.layer;
+  it.topLayer = a.topLayer;
+  it.first = static_cast<std::uint32_t>(first);
+  it.count = static_cast<std::uint32_t>(pts.size());
+  it.aux = static_cast<std::uint32_t>(out.images.size());
+  out.images.push_back(std::move(slot));
+  out.items.push_back(it);
+}
+
+void ole(Walk& w, const Ole2Frame& f, const Affine& m, const Attr& a) {
+  std::vector<std::uint8_t> bytes;
+  auto nib = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(c | 0x20);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+  };
+  for (const auto& chunk : f.data)
+    for (std::size_t i = 0; i + 1 < chunk.size(); i += 2) {
+      int hi = nib(chunk[i]), lo = nib(chunk[i + 1]);
+      if (hi < 0 || lo < 0) break;
+      bytes.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+    }
+  Vec3 ul = f.upperLeft, lr = f.lowerRight;
+  Vec3 c[4] = {m.apply({ul.x, lr.y, ul.z}), m.apply({lr.x, lr.y, ul.z}), m.apply({lr.x, ul.y, ul.z}), m.apply(ul)};
+  for (const auto& p : c)
+    if (!finite(p)) return;
+  DisplayList& out = w.out();
+  std::size_t first = out.pts.size();
+  for (const auto& p : c) out.pts.push_back(p), out.grow(p);
+  Item it;
+  it.kind = ItemKind::Ole;
+  it.color = a.color;
+  it.layer = a.layer;
+  it.topLayer = a.topLayer;
+  it.first = static_cast<std::uint32_t>(first);
+  it.count = 4;
+  it.aux = static_cast<std::uint32_t>(out.ole.size());
+  out.ole.push_back(std::move(bytes));
+  out.items.push_back(it);
+}
+
+}  // namespace
+
+void bulgePoints(Vec2 a, Vec2 b, double bulge, double z, std::vector<Vec3>& out, bool first) {
+  double dx = b.x - a.x, dy = b.y - a.y, chord = std::hypot(dx, dy);
+  if (std::fabs(bulge) < 1e-9 || !(chord > 0) || !std::isfinite(bulge)) {
+    if (first) out.push_back({a.x, a.y, z});
+    out.push_back({b.x, b.y, z});
+    return;
+  }
+  double h = chord / 2, s = bulge * h;  // signed sagitta
+  double r = (h * h + s * s) / (2 * s);  // signed radius
+  double lx = -dy / chord, ly = dx / chord;
+  Vec3 c{(a.x + b.x) / 2 + lx * (r - s), (a.y + b.y) / 2 + ly * (r - s), z};
+  double a0 = std::atan2(a.y - c.y, a.x - c.x);
+  double sweep = 4 * std::atan(bulge);
+  arcPoints(c, std::fabs(r), a0, sweep, out, first);
+  out.back() = {b.x, b.y, z};
+}
+
+void ellipseArc(Vec3 c, Vec3 major, Vec3 minor, double t0, double t1, std::vector<Vec3>& out) {
+  double sweep = t1 - t0;
+  int n = curveSegments(sweep);
+  for (int i = 0; i <= n; ++i) {
+    double t = t0 + sweep * i / n;
+    out.push_back(c + major * std::cos(t) + minor * std::sin(t));
+  }
+}
+
+void drawEntity(Walk& w, const Entity& e, const Affine& m, const Attr& a, bool inBlock) {
+  auto& pts = w.s0;
+  if (const auto* l = e.as<Line>()) {
+    Vec3 p[2] = {m.apply(l->start), m.apply(l->end)};
+    return w.polyline(p, 2, a);
+  }
+  if (const auto* c = e.as<Circle>()) {
+    if (!(c->radius > 0) || !std::isfinite(c->radius)) return;
+    pts.clear();
+    arcPoints(c->center, c->radius, 0, kTwoPi, pts, true);
+    pts.back() = pts.front();
+    toWorld(m * ocsToWorld(c->normal), pts);
+    return w.polyline(pts.data(), pts.size(), a);
+  }
+  if (const auto* c = e.as<Arc>()) {
+    if (!(c->radius > 0) || !std::isfinite(c->radius + c->startAngle + c->endAngle)) return;
+    pts.clear();
+    arcPoints(c->center, c->radius, c->startAngle * M_PI / 180, sweepOf(c->startAngle, c->endAngle), pts, true);
+    toWorld(m * ocsToWorld(c->normal), pts);
+    return w.polyline(pts.data(), pts.size(), a);
+  }
+  if (const auto* el = e.as<Ellipse>()) {
+    double t0 = el->startParam, t1 = el->endParam;
+    if (!std::isfinite(t0 + t1 + el->ratio) || !(length(el->majorAxis) > 0)) return;
+    while (t1 <= t0 + 1e-12) t1 += kTwoPi;
+    if (t1 - t0 > kTwoPi) t1 = t0 + kTwoPi;
+    Vec3 minor = crossP(unit(el->normal), el->majorAxis) * el->ratio;
+    pts.clear();
+    ellipseArc(el->center, el->majorAxis, minor, t0, t1, pts);
+    toWorld(m, pts);
+    return w.polyline(pts.data(), pts.size(), a);
+  }
+  if (const auto* p = e.as<Point>()) return w.point(m.apply(p->location), a);
+  if (const auto* r = e.as<Ray>()) return w.infinite(m.apply(r->start), m.applyDir(r->direction), true, a);
+  if (const auto* x = e.as<XLine>()) return w.infinite(m.apply(x->start), m.applyDir(x->direction), false, a);
+  if (const auto* s = e.as<Solid>()) return quad(w, s->p, s->normal, m, a);
+  if (const auto* t = e.as<Trace>()) return quad(w, t->p, t->normal, m, a);
+  if (const auto* f = e.as<Face3d>()) return face3d(w, *f, m, a);
+  if (const auto* p = e.as<LwPolyline>()) return lwPolyline(w, *p, m, a);
+  if (const auto* p = e.as<Polyline>()) return heavyPolyline(w, *p, m, a);
+  if (const auto* s = e.as<Spline>()) {
+    pts.clear();
+    splineCurve(*s, pts);
+    toWorld(m, pts);
+    return w.polyline(pts.data(), pts.size(), a);
+  }
+  if (const auto* ml = e.as<MLine>()) return mline(w, *ml, m, a);
+  if (const auto* l = e.as<Leader>()) return leader(w, *l, m, a);
+  if (const auto* h = e.as<Hatch>()) return drawHatch(w, *h, m, a);
+  if (const auto* t = e.as<Text>()) return drawText(w, e, *t, t->valign, std::string(), m, a);
+  if (const auto* t = e.as<MText>()) return drawMText(w, *t, m, a);
+  if (const auto* t = e.as<AttDef>()) {
+    // Definitions show their tag where they are drawn directly, never inside an insert.
+    if (!inBlock) drawText(w, e, *t, t->valign, t->tag, m, a);
+    return;
+  }
+  if (const auto* im = e.as<Image>()) return image(w, *im, m, a);
+  if (const auto* o = e.as<Ole2Frame>()) return ole(w, *o, m, a);
+}
+
+}  // namespace kelvaro::cad::vec

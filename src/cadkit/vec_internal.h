@@ -1,0 +1,184 @@
+#pragma once
+// Inside the vectoriser: the cached display list a regeneration builds, the per-drawing state
+// and the small vector maths the walk, the view code and the redraw share.
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cadkit/vectorize.h"
+
+namespace kelvaro::cad::vec {
+
+inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline Vec3 operator*(Vec3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+inline double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vec3 crossP(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+inline double length(Vec3 a) { return std::sqrt(dot(a, a)); }
+inline bool finite(Vec3 a) { return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z); }
+// Unit vector, or `fallback` for a null or broken one.
+inline Vec3 unit(Vec3 a, Vec3 fallback = {0, 0, 1}) {
+  double l = length(a);
+  if (!(l > 1e-300) || !std::isfinite(l)) return fallback;
+  return a * (1 / l);
+}
+
+// An affine map of 3D points: p' = R p + t (rows of a 3x4 matrix).
+struct Affine {
+  double m[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+  Vec3 apply(Vec3 p) const {
+    return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z + m[0][3],
+            m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z + m[1][3],
+            m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
+  }
+  Vec3 applyDir(Vec3 p) const {
+    return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z, m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z,
+            m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z};
+  }
+  // this ∘ o (o applied first)
+  Affine operator*(const Affine& o) const;
+  // Mean scale of the map in its own plane, for linetype scaling inside blocks.
+  double planarScale() const;
+  static Affine fromAxes(Vec3 x, Vec3 y, Vec3 z, Vec3 origin);
+};
+
+// The arbitrary axis convention: the x and y axes of the plane whose normal is n.
+void arbitraryAxes(Vec3 n, Vec3& ax, Vec3& ay);
+// Object (OCS) to world for an extrusion direction.
+Affine ocsToWorld(Vec3 normal);
+
+// The screen axes of a view record in world coordinates (x right, y up, z towards the viewer).
+void viewAxes(const AdViewRecord& v, Vec3& x, Vec3& y, Vec3& z);
+
+// One cached piece of output. Points live in the display list's shared arrays.
+enum class ItemKind : std::uint8_t {
+  Polyline,     // open polyline (a closed one repeats its first point)
+  Polygon,      // filled polygon
+  PolyPolygon,  // filled rings, even-odd
+  XLine,        // pts[0] point, pts[1] direction
+  Ray,
+  Ttf,          // pts: origin, origin + xAxis, origin + yAxis; text in strings[aux]
+  Image,        // pts: four corners then the clip ring; aux: image slot
+  Ole,          // pts: four frame corners; aux: data slot
+};
+
+struct Item {
+  ItemKind kind = ItemKind::Polyline;
+  std::uint8_t trueColor = 0;  // 1: rgb holds the colour
+  std::int16_t color = 7;      // palette number
+  std::uint32_t rgb = 0;
+  std::int16_t lineweight = 0;  // hundredths of a millimetre
+  std::uint16_t layer = 0;      // layer index of the entity (after block inheritance)
+  std::uint16_t topLayer = 0;   // layer index of the entity drawn in the space itself
+  std::uint32_t first = 0, count = 0;  // points
+  std::uint32_t aux = 0;               // rings (PolyPolygon: first ring), strings, images
+  std::uint32_t auxCount = 0;
+};
+
+struct TtfItem {
+  std::string fontFile, family, text;
+  bool bold = false, italic = false;
+};
+
+struct ImageSlot {
+  std::string path;  // as stored
+  bool prepared = false, ok = false;
+  std::int32_t userData = -1;
+  std::size_t clipCount = 0;
+};
+
+// A regenerated space: everything resolved, in world coordinates.
+struct DisplayList {
+  std::vector<Item> items;
+  std::vector<Vec3> pts;
+  std::vector<int> rings;
+  std::vector<TtfItem> ttf;
+  std::vector<ImageSlot> images;
+  std::vector<std::vector<std::uint8_t>> ole;
+  Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};  // of finite geometry (not xlines)
+  bool empty() const { return items.empty(); }
+  void clear();
+  void grow(Vec3 p) {
+    if (p.x < lo.x) lo.x = p.x;
+    if (p.y < lo.y) lo.y = p.y;
+    if (p.z < lo.z) lo.z = p.z;
+    if (p.x > hi.x) hi.x = p.x;
+    if (p.y > hi.y) hi.y = p.y;
+    if (p.z > hi.z) hi.z = p.z;
+  }
+};
+
+// A paper-space viewport: model space shown through its own view inside its rectangle.
+struct ViewportView {
+  AdViewRecord view;
+  Vec3 center;              // paper-space centre of the viewport rectangle
+  double width = 0, height = 0;  // paper-space size
+  std::vector<std::uint16_t> frozen;  // layer indices frozen in this viewport
+};
+
+struct LayerInfo {
+  std::string name;
+  bool visible = true;  // on and not frozen
+  std::int16_t color = 7;
+  std::uint32_t rgb = 0;
+  bool hasRgb = false;
+  int linetype = -1;  // index into the linetype table, -1 continuous
+  std::int16_t lineweight = -3;
+  Handle handle;
+};
+
+// What a regeneration used, so a change of any of it forces the next one.
+struct RegenKey {
+  int quality = 0;
+  int quickText = -1;
+  double ltscale = 0;
+  std::uint64_t generation = 0;
+  std::size_t entities = 0;  // of model and paper space (catches direct edits of the model)
+  std::string space;  // block name of the layout
+  bool operator==(const RegenKey&) const = default;
+};
+
+struct DrawingState {
+  AdViewRecord view;
+  AdPixelWindow win;
+  AdTransform xf;
+  bool haveTransform = false;
+  std::string layout;  // block name drawn; empty: model space
+  // Cache.
+  bool valid = false;
+  RegenKey key;
+  bool ttfAsked = false;      // some text asked the sink about a TrueType font
+  bool builtWithSink = false; // false: built for extents only
+  DisplayList space;          // the layout's (or model space's) own geometry
+  DisplayList model;          // model space for the viewports of a paper-space layout
+  std::vector<ViewportView> viewports;
+  std::vector<LayerInfo> layers;
+  std::uint64_t generation = 0;  // bumped by every change of the drawing
+};
+
+DrawingState& drawingState(AdDrawing d);
+int quality();
+bool defaultLineweightOn();
+double lineweightScale();
+// Tessellation: segments for a sweep of `radians` at the current quality (at least 1).
+int curveSegments(double radians);
+
+// Regenerates the display lists of `st` for drawing `doc` (sink may be null: extents only).
+void regenerate(AdDrawing d, const Document& doc, DrawingState& st, DrawSink* sink);
+// Regenerates when anything the cache depends on changed.
+void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink);
+// Sends the display lists through the transform of `st` into the sink.
+void emit(DrawingState& st, DrawSink& sink);
+
+// Projects a world box through a view; false when the box is empty.
+bool viewBox(const AdViewRecord& v, Vec3 lo, Vec3 hi, double& x0, double& y0, double& x1, double& y1);
+AdTransform makeTransform(const AdViewRecord& view, const AdPixelWindow& win);
+
+}  // namespace kelvaro::cad::vec
+
+namespace kelvaro::cad {
+// Called by the toolkit when a drawing changes or closes.
+void vecDrawingChanged(AdDrawing d);
+void vecDrawingClosed(AdDrawing d);
+}  // namespace kelvaro::cad

@@ -1,0 +1,447 @@
+// Regeneration: walks a space once, resolves layers, colours, linetypes and lineweights,
+// expands blocks and applies dash patterns, and keeps the result as a display list so that a
+// redraw only transforms and emits.
+#include <algorithm>
+#include <cmath>
+
+#include "cadkit/vec_walk.h"
+
+namespace kelvaro::cad::vec {
+namespace {
+
+constexpr int kMaxDepth = 32;
+// More dashes than this along one run draw it continuous (the pattern is invisible anyway).
+constexpr double kMaxDashesPerRun = 100000;
+
+bool trueColorOf(const Frame& f, std::uint32_t& rgb) {
+  for (const auto& g : f.extras())
+    for (const auto& t : g.tags)
+      if (t.code == 420) {
+        rgb = static_cast<std::uint32_t>(t.asInt()) & 0xFFFFFF;
+        return true;
+      }
+  return false;
+}
+
+std::size_t entityCount(const Document& doc) {
+  std::size_t n = 0;
+  for (const auto& b : doc.blocks) n += b.entities.size();
+  return n;
+}
+
+RegenKey keyOf(const Document& doc, const DrawingState& st) {
+  RegenKey k;
+  k.quality = quality();
+  k.quickText = doc.header.quickText;
+  k.ltscale = doc.header.ltscale;
+  k.generation = st.generation;
+  k.entities = entityCount(doc);
+  k.space = st.layout;
+  return k;
+}
+
+}  // namespace
+
+void DisplayList::clear() {
+  items.clear();
+  pts.clear();
+  rings.clear();
+  ttf.clear();
+  images.clear();
+  ole.clear();
+  lo = {1e300, 1e300, 1e300};
+  hi = {-1e300, -1e300, -1e300};
+}
+
+Walk::Walk(const Document& doc, DrawingState& st, DrawSink* sink) : doc_(doc), st_(st), sink_(sink) {
+  ltscale_ = doc.header.ltscale > 0 && std::isfinite(doc.header.ltscale) ? doc.header.ltscale : 1;
+  for (const auto& e : doc.linetypes.entries) {
+    const Linetype& lt = e.rec;
+    Pattern p;
+    bool any = false;
+    for (const auto& d : lt.dashes) {
+      if (!std::isfinite(d.length)) continue;
+      p.dashes.push_back(d.length);
+      p.length += std::fabs(d.length);
+      any = any || d.length < 0;
+    }
+    // A pattern without gaps draws as a continuous line.
+    if (!any || !(p.length > 0)) p = Pattern{};
+    linetypeIndex_.emplace(lt.name, p.dashes.empty() ? -1 : static_cast<int>(patterns_.size()));
+    if (!p.dashes.empty()) patterns_.push_back(std::move(p));
+  }
+  st.layers.clear();
+  for (const auto& e : doc.layers.entries) {
+    const Layer& l = e.rec;
+    if (layerIndex_.count(l.name)) continue;
+    LayerInfo info;
+    info.name = l.name;
+    info.handle = e.frame.handle;
+    info.color = static_cast<std::int16_t>(std::abs(static_cast<int>(l.color)));
+    if (info.color == 0 || info.color > 255) info.color = 7;
+    info.hasRgb = trueColorOf(e.frame, info.rgb);
+    auto lt = linetypeIndex_.find(l.linetype);
+    info.linetype = lt == linetypeIndex_.end() ? -1 : lt->second;
+    info.lineweight = l.lineweight;
+    layerIndex_.emplace(l.name, static_cast<int>(st.layers.size()));
+    layerOn_.push_back(l.color >= 0);
+    layerFrozen_.push_back((l.flags & 1) != 0);
+    info.visible = l.color >= 0 && !(l.flags & 1);
+    st.layers.push_back(std::move(info));
+  }
+  if (!layerIndex_.count("0")) {
+    LayerInfo zero;
+    zero.name = "0";
+    layerIndex_.emplace("0", static_cast<int>(st.layers.size()));
+    st.layers.push_back(zero);
+    layerOn_.push_back(true);
+    layerFrozen_.push_back(false);
+  }
+  for (const auto& b : doc.blocks) blocks_.emplace(b.name(), &b);
+  for (const auto& s : doc.styles.entries) styles_.emplace(s.rec.name, &s.rec);
+  defaultStyle_.name = "STANDARD";
+}
+
+Walk::~Walk() = default;
+
+const TextStyle& Walk::style(std::string_view name) {
+  auto it = styles_.find(name);
+  if (it != styles_.end()) return *it->second;
+  it = styles_.find(std::string_view("STANDARD"));
+  return it != styles_.end() ? *it->second : defaultStyle_;
+}
+
+const Object* Walk::object(Handle h) {
+  if (!objectsIndexed_) {
+    for (const auto& o : doc_.objects) objects_.emplace(o.frame.handle.v, &o);
+    objectsIndexed_ = true;
+  }
+  auto it = objects_.find(h.v);
+  return it == objects_.end() ? nullptr : it->second;
+}
+
+void Walk::space(const Block& b, DisplayList& out, bool layout) {
+  out_ = &out;
+  layout_ = layout;
+  Attr top;
+  Affine id;
+  for (const auto& e : b.entities) {
+    if (aborted_) break;
+    entity(e, id, top, false, 0);
+  }
+  layout_ = false;
+}
+
+bool Walk::resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a) {
+  if (c.invisible) return false;
+  auto it = layerIndex_.find(std::string_view(c.layer));
+  int li = it == layerIndex_.end() ? layerIndex_.find(std::string_view("0"))->second : it->second;
+  // Entities of a block on layer "0" take the layer of the insert.
+  if (inBlock && c.layer == "0") li = parent.layer;
+  if (layerFrozen_[li]) return false;
+  // An insert on a layer that is off still shows what lies on other layers.
+  if (!layerOn_[li] && !isInsert) return false;
+  const LayerInfo& L = st_.layers[li];
+  a.layer = static_cast<std::uint16_t>(std::min(li, 65535));
+  a.topLayer = inBlock ? parent.topLayer : a.layer;
+  // Colour.
+  a.hasRgb = false;
+  std::uint32_t rgb;
+  int col = c.color;
+  if (trueColorOf(f, rgb) && col != 0 && col != 256) {
+    a.color = static_cast<std::int16_t>(std::clamp(std::abs(col), 1, 255));
+    a.hasRgb = true, a.rgb = rgb;
+  } else if (col == 256) {
+    a.color = L.color;
+    a.hasRgb = L.hasRgb, a.rgb = L.rgb;
+  } else if (col == 0) {
+    a.color = parent.color;
+    a.hasRgb = parent.hasRgb, a.rgb = parent.rgb;
+  } else {
+    col = std::abs(col);
+    a.color = static_cast<std::int16_t>(col > 255 ? 7 : col);
+  }
+  // Linetype.
+  const std::string& lt = c.linetype;
+  if (lt.empty() || sameName(lt, "BYLAYER")) a.linetype = L.linetype;
+  else if (sameName(lt, "BYBLOCK")) a.linetype = parent.linetype;
+  else {
+    auto t = linetypeIndex_.find(std::string_view(lt));
+    a.linetype = t == linetypeIndex_.end() ? -1 : t->second;
+  }
+  double s = c.ltscale > 0 && std::isfinite(c.ltscale) ? c.ltscale : 1;
+  a.ltscale = parent.ltscale * s;
+  // Lineweight.
+  int lw = c.lineweight;
+  if (lw == -1) lw = L.lineweight == -2 || L.lineweight == -1 ? -3 : L.lineweight;
+  else if (lw == -2) lw = parent.lineweight;
+  a.lineweight = static_cast<std::int16_t>(lw < -3 || lw > 211 ? -3 : lw);
+  a.plinegen = true;
+  return true;
+}
+
+void Walk::entity(const Entity& e, const Affine& m, const Attr& parent, bool inBlock, int depth) {
+  if (depth > kMaxDepth) return;
+  if (out_->pts.size() > kMaxPoints) {
+    aborted_ = true;
+    return;
+  }
+  const auto* ins = e.as<Insert>();
+  Attr a;
+  if (!resolve(e.common, e.frame, parent, inBlock, ins != nullptr, a)) return;
+  if (ins) return insert(e, *ins, m, a, depth);
+  if (const auto* dim = e.as<Dimension>()) {
+    // A dimension shows its anonymous block, placed by nothing but its own normal's plane.
+    if (!dim->block.empty()) blockRef(dim->block, m, a, depth + 1);
+    return;
+  }
+  if (const auto* vp = e.as<Viewport>()) {
+    if (!layout_ || inBlock) return;
+    if (vp->id == 1) return;
+    double hw = vp->width / 2, hh = vp->height / 2;
+    if (!(hw > 0 && hh > 0) || !std::isfinite(hw + hh)) return;
+    Vec3 c = vp->center;
+    Vec3 r[5] = {{c.x - hw, c.y - hh, c.z}, {c.x + hw, c.y - hh, c.z}, {c.x + hw, c.y + hh, c.z},
+                 {c.x - hw, c.y + hh, c.z}, {c.x - hw, c.y - hh, c.z}};
+    polyline(r, 5, a);
+    if (vp->status == 0) return;
+    ViewportView v;
+    v.center = c;
+    v.width = vp->width;
+    v.height = vp->height;
+    v.view.target = vp->viewTarget;
+    v.view.direction = length(vp->viewDirection) > 0 ? vp->viewDirection : Vec3{0, 0, 1};
+    v.view.twist = vp->twist * M_PI / 180;
+    v.view.center = vp->viewCenter;
+    v.view.height = vp->viewHeight > 0 && std::isfinite(vp->viewHeight) ? vp->viewHeight : vp->height;
+    v.view.width = v.view.height * vp->width / vp->height;
+    for (Handle h : vp->frozenLayers)
+      for (std::size_t i = 0; i < st_.layers.size(); ++i)
+        if (st_.layers[i].handle == h) v.frozen.push_back(static_cast<std::uint16_t>(std::min<std::size_t>(i, 65535)));
+    st_.viewports.push_back(std::move(v));
+    return;
+  }
+  drawEntity(*this, e, m, a, inBlock);
+}
+
+void Walk::blockRef(const std::string& name, const Affine& m, const Attr& a, int depth) {
+  auto it = blocks_.find(std::string_view(name));
+  if (it == blocks_.end()) return;
+  for (const auto& e : it->second->entities) {
+    if (aborted_) return;
+    entity(e, m, a, true, depth);
+  }
+}
+
+void Walk::insert(const Entity& e, const Insert& ins, const Affine& m, const Attr& a, int depth) {
+  auto it = blocks_.find(std::string_view(ins.block));
+  if (it != blocks_.end()) {
+    const Block& b = *it->second;
+    Vec3 base = b.begin.base;
+    double sx = std::isfinite(ins.sx) ? ins.sx : 1, sy = std::isfinite(ins.sy) ? ins.sy : 1,
+           sz = std::isfinite(ins.sz) ? ins.sz : 1;
+    double rot = std::isfinite(ins.rotation) ? ins.rotation * M_PI / 180 : 0;
+    double c = std::cos(rot), s = std::sin(rot);
+    int cols = std::max<int>(1, ins.columns), rows = std::max<int>(1, ins.rows);
+    Affine ocs = m * ocsToWorld(ins.normal);
+    for (int r = 0; r < rows && !aborted_; ++r) {
+      for (int k = 0; k < cols && !aborted_; ++k) {
+        double ox = k * ins.columnSpacing, oy = r * ins.rowSpacing;
+        if (!std::isfinite(ox)) ox = 0;
+        if (!std::isfinite(oy)) oy = 0;
+        // OCS ∘ move to the insertion point ∘ rotate ∘ array offset ∘ scale ∘ from the base.
+        Affine local;
+        local.m[0][0] = c * sx, local.m[0][1] = -s * sy, local.m[0][2] = 0;
+        local.m[1][0] = s * sx, local.m[1][1] = c * sy, local.m[1][2] = 0;
+        local.m[2][0] = 0, local.m[2][1] = 0, local.m[2][2] = sz;
+        double tx = ox - (sx * base.x), ty = oy - (sy * base.y);
+        local.m[0][3] = ins.insert.x + c * tx - s * ty;
+        local.m[1][3] = ins.insert.y + s * tx + c * ty;
+        local.m[2][3] = ins.insert.z - sz * base.z;
+        Affine full = ocs * local;
+        Attr inner = a;
+        inner.ltscale = a.ltscale * full.planarScale() / m.planarScale();
+        for (const auto& be : b.entities) {
+          if (aborted_) break;
+          entity(be, full, inner, true, depth + 1);
+        }
+      }
+    }
+  }
+  // Attribute values follow the insert in its own space, not in the block's.
+  for (const auto& at : ins.attribs) {
+    if (at.data.flags & 1) continue;
+    Attr aa;
+    if (!resolve(at.common, at.frame, a, true, false, aa)) continue;
+    drawText(*this, e, at.data, at.data.valign, std::string(), m, aa);
+  }
+}
+
+// --- output --------------------------------------------------------------------------------
+
+Item& Walk::add(ItemKind k, const Attr& a, std::size_t first, std::size_t count) {
+  Item it;
+  it.kind = k;
+  it.color = a.color;
+  it.trueColor = a.hasRgb ? 1 : 0;
+  it.rgb = a.rgb;
+  it.lineweight = a.lineweight;
+  it.layer = a.layer;
+  it.topLayer = a.topLayer;
+  it.first = static_cast<std::uint32_t>(first);
+  it.count = static_cast<std::uint32_t>(count);
+  out_->items.push_back(it);
+  return out_->items.back();
+}
+
+void Walk::polyline(const Vec3* p, std::size_t n, const Attr& a, const std::uint32_t* runs, std::size_t nruns) {
+  if (n == 0) return;
+  for (std::size_t i = 0; i < n; ++i)
+    if (!finite(p[i])) return;
+  if (a.linetype >= 0 && static_cast<std::size_t>(a.linetype) < patterns_.size()) {
+    const Pattern& pat = patterns_[a.linetype];
+    double scale = ltscale_ * a.ltscale;
+    if (!runs || nruns == 0) return dashRun(p, n, a, pat, scale);
+    std::size_t start = 0;
+    for (std::size_t r = 0; r <= nruns; ++r) {
+      std::size_t end = r < nruns ? std::min<std::size_t>(runs[r], n - 1) : n - 1;
+      if (end > start) dashRun(p + start, end - start + 1, a, pat, scale);
+      start = end;
+    }
+    return;
+  }
+  std::size_t first = out_->pts.size();
+  out_->pts.insert(out_->pts.end(), p, p + n);
+  for (std::size_t i = 0; i < n; ++i) out_->grow(p[i]);
+  add(ItemKind::Polyline, a, first, n);
+}
+
+void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& pat, double scale) {
+  double total = 0;
+  for (std::size_t i = 1; i < n; ++i) total += length(p[i] - p[i - 1]);
+  double patLen = pat.length * scale;
+  Attr solid = a;
+  solid.linetype = -1;
+  if (!(patLen > 0) || !std::isfinite(patLen) || total / patLen > kMaxDashesPerRun || !(total > 0))
+    return polyline(p, n, solid);
+  std::size_t k = 0;
+  double left = std::fabs(pat.dashes[0]) * scale;
+  bool on = pat.dashes[0] >= 0;
+  auto flush = [&] {
+    if (dash_.size() >= 2) polyline(dash_.data(), dash_.size(), solid);
+    dash_.clear();
+  };
+  auto next = [&](Vec3 at) {
+    // Zero-length entries are dots; several in a row each leave one.
+    for (std::size_t guard = 0; guard <= pat.dashes.size(); ++guard) {
+      k = (k + 1) % pat.dashes.size();
+      double d = pat.dashes[k];
+      if (d == 0) {
+        point(at, solid);
+        continue;
+      }
+      left = std::fabs(d) * scale;
+      on = d > 0;
+      return;
+    }
+    left = patLen, on = false;
+  };
+  dash_.clear();
+  if (pat.dashes[0] == 0) {
+    point(p[0], solid);
+    next(p[0]);
+  }
+  if (on) dash_.push_back(p[0]);
+  for (std::size_t i = 1; i < n; ++i) {
+    Vec3 a0 = p[i - 1], d = p[i] - p[i - 1];
+    double segLen = length(d), t = 0;
+    if (!(segLen > 0)) continue;
+    while (segLen - t > left) {
+      t += left;
+      Vec3 q = a0 + d * (t / segLen);
+      if (on) {
+        dash_.push_back(q);
+        flush();
+      }
+      next(q);
+      if (on) dash_.push_back(q);
+    }
+    left -= segLen - t;
+    if (on) dash_.push_back(p[i]);
+  }
+  if (on) flush();
+  dash_.clear();
+}
+
+void Walk::polygon(const Vec3* p, std::size_t n, const Attr& a) {
+  if (n < 3) return polyline(p, n, a);
+  for (std::size_t i = 0; i < n; ++i)
+    if (!finite(p[i])) return;
+  std::size_t first = out_->pts.size();
+  out_->pts.insert(out_->pts.end(), p, p + n);
+  for (std::size_t i = 0; i < n; ++i) out_->grow(p[i]);
+  add(ItemKind::Polygon, a, first, n);
+}
+
+void Walk::rings(const Vec3* p, const int* counts, int nrings, const Attr& a) {
+  std::size_t total = 0;
+  for (int r = 0; r < nrings; ++r) total += static_cast<std::size_t>(counts[r]);
+  for (std::size_t i = 0; i < total; ++i)
+    if (!finite(p[i])) return;
+  std::size_t first = out_->pts.size(), ring0 = out_->rings.size();
+  out_->pts.insert(out_->pts.end(), p, p + total);
+  for (std::size_t i = 0; i < total; ++i) out_->grow(p[i]);
+  out_->rings.insert(out_->rings.end(), counts, counts + nrings);
+  Item& it = add(ItemKind::PolyPolygon, a, first, total);
+  it.aux = static_cast<std::uint32_t>(ring0);
+  it.auxCount = static_cast<std::uint32_t>(nrings);
+}
+
+void Walk::point(Vec3 p, const Attr& a) {
+  if (!finite(p)) return;
+  std::size_t first = out_->pts.size();
+  out_->pts.push_back(p);
+  out_->pts.push_back(p);
+  out_->grow(p);
+  add(ItemKind::Polyline, a, first, 2);
+}
+
+void Walk::infinite(Vec3 p, Vec3 dir, bool ray, const Attr& a) {
+  if (!finite(p) || !finite(dir) || !(length(dir) > 0)) return;
+  std::size_t first = out_->pts.size();
+  out_->pts.push_back(p);
+  out_->pts.push_back(unit(dir));
+  out_->grow(p);
+  Attr solid = a;
+  add(ray ? ItemKind::Ray : ItemKind::XLine, solid, first, 2);
+}
+
+// --- regeneration ------------------------------------------------------------------------------
+
+void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink) {
+  st.space.clear();
+  st.model.clear();
+  st.viewports.clear();
+  st.ttfAsked = false;
+  Walk w(doc, st, sink);
+  const Block* model = doc.findBlock(kModelSpace);
+  if (st.layout.empty()) {
+    if (model) w.space(*model, st.space, false);
+  } else if (const Block* b = doc.findBlock(st.layout)) {
+    w.space(*b, st.space, true);
+    if (!st.viewports.empty() && model) w.space(*model, st.model, false);
+  }
+  if (w.full() && sink) sink->warning("The drawing is too large to show completely.");
+  st.key = keyOf(doc, st);
+  st.valid = true;
+  st.builtWithSink = sink != nullptr;
+}
+
+void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink) {
+  const Document* doc = adDocument(d);
+  if (!doc) return;
+  bool stale = !st.valid || !(st.key == keyOf(*doc, st)) || (sink && !st.builtWithSink && st.ttfAsked);
+  if (stale) regenerate(d, *doc, st, sink);
+}
+
+}  // namespace kelvaro::cad::vec

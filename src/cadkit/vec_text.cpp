@@ -1,0 +1,127 @@
+// Text in the walk: the layout (stroke fonts, TrueType runs, quick-text boxes) happens in the
+// entity's own plane; here its output is mapped to world coordinates and kept as display items.
+#include <cmath>
+
+#include "cadkit/text_layout.h"
+#include "cadkit/vec_walk.h"
+
+namespace kelvaro::cad::vec {
+namespace {
+
+class Collect : public TextOut {
+ public:
+  Collect(Walk& w, const Affine& m, double z, const Attr& a) : w_(w), m_(m), z_(z), base_(a), cur_(a) {
+    base_.linetype = cur_.linetype = -1;
+  }
+  void stroke(const Vec2* p, std::size_t n) override {
+    auto& pts = w_.s2;
+    pts.clear();
+    for (std::size_t i = 0; i < n; ++i) pts.push_back(m_.apply({p[i].x, p[i].y, z_}));
+    if (pts.size() == 1) return w_.point(pts[0], cur_);
+    w_.polyline(pts.data(), pts.size(), cur_);
+  }
+  bool acceptsTtf(const std::string& fontFile, const std::string& family) override {
+    w_.state().ttfAsked = true;
+    return w_.sink() && w_.sink()->examineTtf(fontFile, family);
+  }
+  void ttf(const TextTtfRun& run) override {
+    DisplayList& out = w_.out();
+    Vec3 o = m_.apply({run.origin.x, run.origin.y, z_});
+    Vec3 x = m_.apply({run.origin.x + run.xAxis.x, run.origin.y + run.xAxis.y, z_});
+    Vec3 y = m_.apply({run.origin.x + run.yAxis.x, run.origin.y + run.yAxis.y, z_});
+    if (!finite(o) || !finite(x) || !finite(y)) return;
+    std::size_t first = out.pts.size();
+    out.pts.push_back(o), out.pts.push_back(x), out.pts.push_back(y);
+    out.grow(o), out.grow(x), out.grow(y);
+    Item it;
+    it.kind = ItemKind::Ttf;
+    it.color = cur_.color;
+    it.trueColor = cur_.hasRgb;
+    it.rgb = cur_.rgb;
+    it.lineweight = cur_.lineweight;
+    it.layer = cur_.layer;
+    it.topLayer = cur_.topLayer;
+    it.first = static_cast<std::uint32_t>(first);
+    it.count = 3;
+    it.aux = static_cast<std::uint32_t>(out.ttf.size());
+    out.ttf.push_back({run.fontFile, run.family, run.text, run.bold, run.italic});
+    out.items.push_back(it);
+  }
+  void color(int index) override {
+    if (index < 0 || index == 256) cur_ = base_;
+    else if (index == 0) cur_.color = base_.color, cur_.hasRgb = base_.hasRgb;
+    else if (index <= 255) cur_.color = static_cast<std::int16_t>(index), cur_.hasRgb = false;
+  }
+  void trueColor(std::uint32_t rgb) override {
+    cur_.hasRgb = true;
+    cur_.rgb = rgb & 0xFFFFFF;
+  }
+
+ private:
+  Walk& w_;
+  Affine m_;
+  double z_;
+  Attr base_, cur_;
+};
+
+}  // namespace
+
+#ifdef KELVARO_HAVE_TEXT_LAYOUT
+
+// Fonts are found through the sink, the way the viewer finds shape files.
+FontLibrary& Walk::fonts() {
+  if (!fonts_) {
+    DrawSink* sink = sink_;
+    fonts_ = std::make_unique<FontLibrary>([sink](const std::string& name) -> std::string {
+      return sink ? sink->findFile(DrawSink::FileKind::Shape, name) : std::string();
+    });
+  }
+  return *fonts_;
+}
+
+void drawText(Walk& w, const Entity&, const TextBase& t, int valign, const std::string& textOverride,
+              const Affine& m, const Attr& a) {
+  if (!std::isfinite(t.height) || !finite(t.insert)) return;
+  Collect out(w, m * ocsToWorld(t.normal), t.insert.z, a);
+  TextLayoutOptions opt;
+  opt.quickText = w.quickText();
+  const TextStyle& style = w.style(t.style);
+  if (textOverride.empty()) return layoutText(t, valign, style, w.fonts(), out, opt);
+  TextBase copy = t;
+  copy.text = textOverride;
+  layoutText(copy, valign, style, w.fonts(), out, opt);
+}
+
+void drawMText(Walk& w, const MText& t, const Affine& m, const Attr& a) {
+  if (!std::isfinite(t.height) || !finite(t.insert)) return;
+  Affine ocs = ocsToWorld(t.normal);
+  // The plane's elevation: the insertion point measured along the normal.
+  double z = dot(t.insert, unit(t.normal));
+  Collect out(w, m * ocs, z, a);
+  TextLayoutOptions opt;
+  opt.quickText = w.quickText();
+  layoutMText(t, w.style(t.style), w.fonts(), out, opt);
+}
+
+#else
+
+// Without the text layout library the walk draws no text; quick text still shows its box
+// from the nominal character cell so the extents keep their size.
+void drawText(Walk& w, const Entity&, const TextBase& t, int, const std::string& textOverride, const Affine& m,
+              const Attr& a) {
+  if (!w.quickText() || !std::isfinite(t.height + t.rotation + t.widthFactor)) return;
+  const std::string& s = textOverride.empty() ? t.text : textOverride;
+  double len = static_cast<double>(s.size()) * t.height * (t.widthFactor > 0 ? t.widthFactor : 1) * 0.8;
+  double c = std::cos(t.rotation * M_PI / 180), sn = std::sin(t.rotation * M_PI / 180);
+  Vec2 p = {t.insert.x, t.insert.y};
+  Vec2 box[5] = {p, {p.x + c * len, p.y + sn * len}, {p.x + c * len - sn * t.height, p.y + sn * len + c * t.height},
+                 {p.x - sn * t.height, p.y + c * t.height}, p};
+  Collect out(w, m * ocsToWorld(t.normal), t.insert.z, a);
+  out.stroke(box, 5);
+}
+
+void drawMText(Walk&, const MText&, const Affine&, const Attr&) {}
+
+#endif
+
+}  // namespace kelvaro::cad::vec

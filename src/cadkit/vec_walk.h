@@ -1,0 +1,127 @@
+#pragma once
+// The regeneration walk: what it carries while it descends through blocks, and the output
+// calls every entity handler uses (they apply linetypes and fill the display list).
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "cadkit/document.h"
+#include "cadkit/font.h"
+#include "cadkit/vec_internal.h"
+
+namespace kelvaro::cad::vec {
+
+// Case-insensitive keys for table names, looked up without building a string.
+struct CiHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const {
+    std::size_t h = 1469598103934665603ull;
+    for (unsigned char c : s) h = (h ^ static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c)) * 1099511628211ull;
+    return h;
+  }
+};
+struct CiEq {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return sameName(a, b); }
+};
+template <class V>
+using NameMap = std::unordered_map<std::string, V, CiHash, CiEq>;
+
+// A linetype's dash pattern in drawing units before any scaling: > 0 dash, < 0 gap, 0 dot.
+struct Pattern {
+  std::vector<double> dashes;
+  double length = 0;
+};
+
+// The properties an entity hands down to what it contains (BYBLOCK) and draws with.
+struct Attr {
+  std::int16_t color = 7;
+  std::uint32_t rgb = 0;
+  bool hasRgb = false;
+  int linetype = -1;
+  std::int16_t lineweight = -3;  // as stored: -3 default, else hundredths of a millimetre
+  std::uint16_t layer = 0;
+  std::uint16_t topLayer = 0;
+  double ltscale = 1;  // entity linetype scale × block scale
+  bool plinegen = true;  // the pattern runs on across the vertices of a polyline
+};
+
+class Walk {
+ public:
+  Walk(const Document& doc, DrawingState& st, DrawSink* sink);
+  ~Walk();
+  // Walks one block of entities into `out` (with viewports noted when `layout`).
+  void space(const Block& b, DisplayList& out, bool layout);
+
+  // --- output, used by the entity handlers ---
+  // An open polyline (closed: first point repeated by the caller) in world coordinates; `runs`
+  // marks where the linetype pattern starts again (indices of points), none: one run.
+  void polyline(const Vec3* p, std::size_t n, const Attr& a, const std::uint32_t* runs = nullptr,
+                std::size_t nruns = 0);
+  void polygon(const Vec3* p, std::size_t n, const Attr& a);
+  void rings(const Vec3* p, const int* counts, int nrings, const Attr& a);
+  void point(Vec3 p, const Attr& a);
+  void infinite(Vec3 p, Vec3 dir, bool ray, const Attr& a);
+  DisplayList& out() { return *out_; }
+  DrawSink* sink() { return sink_; }
+  const Document& doc() const { return doc_; }
+  DrawingState& state() { return st_; }
+  FontLibrary& fonts();
+  const TextStyle& style(std::string_view name);
+  bool quickText() const { return doc_.header.quickText != 0; }
+  bool full() const { return aborted_; }
+
+  // Scratch buffers reused by the handlers (never held across a nested walk).
+  std::vector<Vec3> s0, s1, s2;
+  std::vector<double> sd;
+  std::vector<int> si;
+  std::vector<std::uint32_t> su;
+
+ private:
+  friend struct EntityDraw;
+  void entity(const Entity& e, const Affine& m, const Attr& parent, bool inBlock, int depth);
+  void insert(const Entity& e, const Insert& ins, const Affine& m, const Attr& a, int depth);
+  void blockRef(const std::string& name, const Affine& m, const Attr& a, int depth);
+  bool resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a);
+  void dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& pat, double scale);
+  Item& add(ItemKind k, const Attr& a, std::size_t first, std::size_t count);
+
+  const Document& doc_;
+  DrawingState& st_;
+  DrawSink* sink_;
+  DisplayList* out_ = nullptr;
+  bool layout_ = false;
+  bool aborted_ = false;
+  NameMap<int> layerIndex_;
+  std::vector<bool> layerOn_, layerFrozen_;
+  std::vector<Pattern> patterns_;
+  NameMap<int> linetypeIndex_;
+  NameMap<const Block*> blocks_;
+  NameMap<const TextStyle*> styles_;
+  std::unordered_map<std::uint64_t, const Object*> objects_;
+  bool objectsIndexed_ = false;
+  std::unique_ptr<FontLibrary> fonts_;
+  TextStyle defaultStyle_;
+  std::vector<Vec3> dash_;
+  double ltscale_ = 1;
+
+ public:
+  const Object* object(Handle h);
+  static constexpr std::size_t kMaxPoints = 60'000'000;  // a runaway block nesting stops here
+};
+
+// Entity handlers (vec_entities.cpp, vec_fill.cpp, vec_text.cpp).
+void drawEntity(Walk& w, const Entity& e, const Affine& m, const Attr& a, bool inBlock);
+void drawHatch(Walk& w, const Hatch& h, const Affine& m, const Attr& a);
+void drawText(Walk& w, const Entity& e, const TextBase& t, int valign, const std::string& textOverride,
+              const Affine& m, const Attr& a);
+void drawMText(Walk& w, const MText& t, const Affine& m, const Attr& a);
+
+// Curves into scratch (local coordinates, z constant).
+void bulgePoints(Vec2 a, Vec2 b, double bulge, double z, std::vector<Vec3>& out, bool first);
+void splineCurve(const Spline& s, std::vector<Vec3>& out);
+void ellipseArc(Vec3 c, Vec3 major, Vec3 minor, double t0, double t1, std::vector<Vec3>& out);
+
+}  // namespace kelvaro::cad::vec
