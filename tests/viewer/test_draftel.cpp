@@ -74,28 +74,33 @@ TEST_F(Viewer, FailedOpenKeepsTheDrawingShownBefore) {
 TEST_F(Viewer, RepaintCopiesTheBufferAndRedrawDrawsAgain) {
   TDraftel v;
   v.resize(200, 150);
+  v.show();
+  QCoreApplication::processEvents();
   ASSERT_EQ(v.OpenDrawing(cross), 1);
   QSignalSpy timed(&v, &TDraftel::redrawTimed);
   QImage first = v.grab().toImage();
-  EXPECT_EQ(v.drawCount(), 1);
-  EXPECT_EQ(timed.count(), 1);
+  const int initial = v.drawCount();
+  EXPECT_GE(initial, 1);
+  EXPECT_EQ(timed.count(), initial);
   QImage again = v.grab().toImage();
-  EXPECT_EQ(v.drawCount(), 1) << "a plain repaint only copies the paint buffer";
+  EXPECT_EQ(v.drawCount(), initial) << "a plain repaint only copies the paint buffer";
+  v.repaint();
+  EXPECT_EQ(v.drawCount(), initial) << "nor does an uncovered panel";
   EXPECT_EQ(first, again);
   v.Redraw();
   v.grab();
-  EXPECT_EQ(v.drawCount(), 2);
+  EXPECT_EQ(v.drawCount(), initial + 1);
   v.resize(220, 150);
   v.grab();
-  EXPECT_EQ(v.drawCount(), 3) << "a size change draws again";
+  EXPECT_EQ(v.drawCount(), initial + 2) << "a size change draws again";
   v.session().busy = true;
   v.Refresh();
   v.session().busy = false;
   v.grab();
-  EXPECT_EQ(v.drawCount(), 3) << "Refresh is ignored while busy";
+  EXPECT_EQ(v.drawCount(), initial + 2) << "Refresh is ignored while busy";
   v.Refresh();
   v.grab();
-  EXPECT_EQ(v.drawCount(), 4);
+  EXPECT_EQ(v.drawCount(), initial + 3);
   // Something of the drawing is on the panel.
   int inked = 0;
   for (int y = 0; y < first.height(); ++y)
@@ -251,7 +256,9 @@ TEST_F(Viewer, TablesAreSortedLocaleAwareAndKeepTheirLinetypes) {
   for (const auto& l : s.layers()) layers << QString::fromStdString(l.rec.rec.name);
   for (const auto& l : s.lines()) lines << QString::fromStdString(l.rec.rec.name);
   EXPECT_EQ(layers, (QStringList{"0", "a", "b", "C"})) << "not in byte order (C before a)";
-  EXPECT_EQ(lines.first(), "Center") << "Center before CONTINUOUS, unlike byte order";
+  ASSERT_TRUE(lines.contains("Center") && lines.contains("CONTINUOUS")) << lines.join(",").toStdString();
+  EXPECT_LT(lines.indexOf("Center"), lines.indexOf("CONTINUOUS")) << "unlike byte order";
+  EXPECT_LT(lines.indexOf("CONTINUOUS"), lines.indexOf("DASHED"));
   for (const auto& l : s.layers()) {
     if (l.rec.rec.name == "C") {
       EXPECT_EQ(l.linetypeName, "DASHED");
