@@ -244,6 +244,32 @@ TEST_F(Sink, EmbeddedMetafileShowsAFramedPlaceholder) {
   EXPECT_EQ(image.pixel(2, 2), QColor(Qt::gray).rgb()) << "nothing outside";
 }
 
+TEST_F(Sink, TrueTypeRunIsFilledInThePenColourOnItsBaseline) {
+  image = QImage(200, 100, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  cad::TtfRun run;
+  run.fontFile = "arial.ttf";
+  run.text = "HH";
+  run.origin = {20, 30};  // baseline 30 pixels above the bottom: row 70
+  run.xAxis = {40, 0};    // capital letters 40 pixels high
+  run.yAxis = {0, 40};
+  draw([&](TDisplaySink& s) {
+    s.penColor(1);
+    s.ttfText(run);
+  });
+  int top = 100, bottom = -1, left = 200, inked = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x)
+      if (qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) < 60) {
+        top = std::min(top, y), bottom = std::max(bottom, y), left = std::min(left, x), ++inked;
+      }
+  ASSERT_GT(inked, 100);
+  EXPECT_NEAR(bottom, 69, 2) << "sits on the baseline";
+  EXPECT_NEAR(bottom - top + 1, 40, 3) << "one text unit is the height of a capital";
+  EXPECT_GE(left, 20);
+  EXPECT_LT(left, 30);
+}
+
 TEST(Fonts, WindowsFontFilesMapToInstalledFamilies) {
   kelvaro::test::ensureQtApp();
   EXPECT_EQ(fontFamilyFor("arial.ttf", ""), "Liberation Sans");
