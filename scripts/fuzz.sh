@@ -26,6 +26,10 @@ for target in "$dir"/fuzz/fuzz_*; do
   if [ -d "$shared/corpus" ]; then
     find "$shared/corpus" -iname '*.dxf' -size -64k -exec cp -n {} "$corpus/" \; 2>/dev/null || true
   fi
+  # Seeds of a target's own (e.g. small SHX fonts).
+  if [ -d "$root/fuzz/seeds/$name" ]; then
+    cp -n "$root/fuzz/seeds/$name"/* "$corpus/" 2>/dev/null || true
+  fi
   echo "== $name for ${seconds}s"
   "$target" "$corpus" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$dir/crash-$name-" >"$dir/$name.log" 2>&1 || { status=1; tail -40 "$dir/$name.log"; }
