@@ -1,6 +1,7 @@
 #pragma once
 // Reading and writing whole DXF files.
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -10,9 +11,11 @@
 namespace kelvaro::cad {
 
 // Parses ASCII or binary DXF of any release. Throws DxfError with a message naming the line.
-Document readDxf(std::string_view data);
+// `progress`, when given, hears the percentage read each time it grows by at least one.
+using ReadProgress = std::function<void(int percent)>;
+Document readDxf(std::string_view data, const ReadProgress& progress = {});
 // Reads a file; DxfError also for files that cannot be opened or are DWG.
-Document readDxfFile(const std::filesystem::path& path);
+Document readDxfFile(const std::filesystem::path& path, const ReadProgress& progress = {});
 
 struct SaveReport {
   // Entities or objects the target release cannot hold, by type, with how many were left out.

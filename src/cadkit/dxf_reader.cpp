@@ -31,7 +31,9 @@ std::string upper(std::string s) {
 
 class Reader {
  public:
-  explicit Reader(std::string_view data) : src_(data) { doc_.binary = src_.binary(); }
+  explicit Reader(std::string_view data, const ReadProgress* progress = nullptr) : src_(data), progress_(progress) {
+    doc_.binary = src_.binary();
+  }
 
   Document run() {
     Record r;
@@ -59,6 +61,7 @@ class Reader {
     }
     Tag t;
     if (!src_.next(t)) return false;
+    if (progress_ && *progress_ && src_.offset() >= nextReport_) reportProgress();
     if (t.code != 0)
       throw DxfError("line " + std::to_string(t.line) + ": expected group code 0, found " + std::to_string(t.code),
                      t.line);
@@ -412,7 +415,19 @@ class Reader {
     doc_.assignHandles();
   }
 
+  void reportProgress() {
+    const std::size_t total = src_.size() ? src_.size() : 1;
+    const int percent = static_cast<int>(src_.offset() * 100 / total);
+    nextReport_ = ((static_cast<std::size_t>(percent) + 1) * total + 99) / 100;
+    if (percent <= lastPercent_) return;
+    lastPercent_ = percent;
+    (*progress_)(percent);
+  }
+
   TagSource src_;
+  const ReadProgress* progress_ = nullptr;
+  std::size_t nextReport_ = 0;
+  int lastPercent_ = -1;
   Document doc_;
   std::optional<Record> pending_;
   std::vector<Entity> loose_;
@@ -431,14 +446,14 @@ bool isDwg(std::string_view data, std::string* magic) {
   return true;
 }
 
-Document readDxf(std::string_view data) {
+Document readDxf(std::string_view data, const ReadProgress& progress) {
   if (std::string m; isDwg(data, &m))
     throw DxfError("this is a DWG drawing (" + m + "); reading DWG is not supported yet", 0);
-  Reader r(data);
+  Reader r(data, &progress);
   return r.run();
 }
 
-Document readDxfFile(const std::filesystem::path& path) {
+Document readDxfFile(const std::filesystem::path& path, const ReadProgress& progress) {
   std::ifstream f(path, std::ios::binary);
   if (!f) throw DxfError("cannot open " + path.string(), 0);
   std::error_code ec;
@@ -447,7 +462,7 @@ Document readDxfFile(const std::filesystem::path& path) {
   std::string data(static_cast<std::size_t>(size), '\0');
   f.read(data.data(), static_cast<std::streamsize>(size));
   if (f.bad() || static_cast<std::uintmax_t>(f.gcount()) != size) throw DxfError("cannot read " + path.string(), 0);
-  return readDxf(data);
+  return readDxf(data, progress);
 }
 
 }  // namespace kelvaro::cad

@@ -36,6 +36,9 @@ class TagSource {
   // type `end`; for reserving storage.
   std::size_t countRecordsUntil(std::string_view end, std::initializer_list<std::string_view> skip = {}) const;
   int position() const { return binary_ ? static_cast<int>(pos_) : line_; }
+  // Bytes taken so far and in all, for progress reports.
+  std::size_t offset() const { return pos_; }
+  std::size_t size() const { return data_.size(); }
 
  private:
   bool readAscii(Tag& t);

@@ -30,6 +30,8 @@ struct State {
   int error = kAdOk;
   std::string detail;
   std::uint16_t monty[256] = {};
+  void (*progress)(int, void*) = nullptr;
+  void* progressUser = nullptr;
 };
 
 State& state() {
@@ -174,7 +176,9 @@ AdDrawing adLoadFile(const char* path, int, int) {
     if (std::string m; isDwg(std::string_view(magic, static_cast<std::size_t>(f.gcount())), &m))
       return fail(kAdDwgUnsupported, m);
     f.close();
-    o->doc = readDxfFile(path);
+    ReadProgress report;
+    if (s.progress) report = [fn = s.progress, user = s.progressUser](int percent) { fn(percent, user); };
+    o->doc = readDxfFile(path, report);
   } catch (const DxfError& e) {
     return fail(kAdInvalidFile, e.what());
   } catch (const std::exception& e) {
@@ -185,6 +189,11 @@ AdDrawing adLoadFile(const char* path, int, int) {
   s.open[id] = std::move(o);
   s.error = kAdOk;
   return id;
+}
+
+void adSetLoadProgressFn(void (*fn)(int percent, void* user), void* user) {
+  state().progress = fn;
+  state().progressUser = user;
 }
 
 AdDrawing adOpenDocument(Document doc, const char* path) {

@@ -99,6 +99,8 @@ bool adWriteStartupFile(const char* path);
 
 // Files.
 AdDrawing adLoadFile(const char* path, int, int);
+// Heard about every 1% while adLoadFile reads (the viewer keeps its window painted); none: 0.
+void adSetLoadProgressFn(void (*fn)(int percent, void* user), void* user);
 // Opens a drawing built in memory (generated drawings, tests) as if it had been loaded.
 AdDrawing adOpenDocument(Document doc, const char* path = "");
 int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int places, int zeroes, int);
