@@ -258,9 +258,11 @@ void GLRenderer::release() {
   program_.reset();
 }
 
-DeviceProbe ProbeOpenGL() {
+DeviceProbe ProbeOpenGL(bool forWindow) {
   DeviceProbe r;
   if (!QGuiApplication::instance()) return r;
+  const QString platform = QGuiApplication::platformName();
+  if (forWindow && (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))) return r;
   QOffscreenSurface surface;
   surface.create();
   QOpenGLContext ctx;

@@ -50,12 +50,14 @@ class GLRenderer {
   FrameSnapshot snap_;
 };
 
-// Whether an OpenGL context can be had here, and its colour depth in bits per pixel.
+// Whether an OpenGL context can be had here, and its colour depth in bits per pixel. For a
+// window the platform must also be able to show OpenGL inside widgets (the off-screen and
+// minimal platforms cannot).
 struct DeviceProbe {
   bool ok = false;
   int colourBits = 0;
 };
-DeviceProbe ProbeOpenGL();
+DeviceProbe ProbeOpenGL(bool forWindow = false);
 
 // One frame rendered off screen (a frame-buffer object on an off-screen surface); a null
 // image with a reason when no context or frame buffer can be made.

@@ -139,7 +139,7 @@ Tfrm3D::~Tfrm3D() {
 
 void Tfrm3D::engineSetUp() {
   try {
-    const view3d::DeviceProbe probe = prober() ? prober()() : view3d::ProbeOpenGL();
+    const view3d::DeviceProbe probe = prober() ? prober()() : view3d::ProbeOpenGL(true);
     if (!probe.ok) throw E3DError{"Direct3DRMCreate failed."};
     view3d::Device& dev = view_.scene.Dev;
     dev.quality = view3d::Quality::Gouraud;
@@ -472,7 +472,7 @@ void Tfrm3D::SpinEdit4Change(int value) {
 }
 
 QImage Tfrm3D::grabScene() {
-  if (setupFailed_ || !box_) return {};
+  if (setupFailed_ || !box_ || !box_->isVisible()) return {};
   QImage img = box_->grabFramebuffer();
   if (!box_->drawing()) return {};
   return img;
