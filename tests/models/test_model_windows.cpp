@@ -435,3 +435,15 @@ TEST_F(ModelWindows, AnAnimationErrorStopsTheTimerWithAMessage) {
   w.SpinEdit2()->setValue(185);
   EXPECT_EQ(messages.messages().size(), 1u);
 }
+
+TEST_F(ModelWindows, ResizingRedrawsAtTheNewSizeAndKeepsThePanelAtTheFoot) {
+  TfrmModel2 w;
+  w.show();
+  w.resize(800, 600);
+  QApplication::processEvents();
+  EXPECT_EQ(w.offscreen().size(), w.ViewBox()->size());
+  EXPECT_EQ(w.view().width, 800 - 148);
+  EXPECT_EQ(w.Panel2()->y(), w.Panel1()->height() - w.Panel2()->height() - 4);
+  // The plan's back line follows the new height.
+  EXPECT_EQ(LayoutFin(w.committed(), w.view()).Yb, w.ViewBox()->height() - 2 * 30);
+}
