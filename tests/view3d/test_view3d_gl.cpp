@@ -8,10 +8,12 @@
 #include <QLabel>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include <cstdlib>
 
+#include "platform/help.h"
 #include "platform/notify.h"
 #include "platform/settings.h"
 #include "shadow/shadow.h"
@@ -157,6 +159,21 @@ TEST_F(View3DWindow, FirstRunDefaultsAndStoredValues) {
     w.SpinEdit1()->setValue(25);
     w.SpinEdit4()->setValue(90);
     EXPECT_EQ(w.view().FacadeOrientation, 90);
+    EXPECT_EQ(w.view().StepMinutes, 25);
+    // The menu shortcuts lead to the view's own commands.
+    EXPECT_EQ(w.action("mnuCameraUp")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_U));
+    w.action("mnuCameraUp")->trigger();
+    EXPECT_EQ(w.view().CameraPosition.y, 15);
+    w.action("mnuZoomOut")->trigger();
+    EXPECT_NEAR(w.view().ViewField, 0.55, 1e-12);
+    EXPECT_EQ(w.Label(1)->text(), "00 : 00");
+    // Help opens topic 7.
+    w.ShowHelp();
+    ASSERT_NE(help::window(), nullptr);
+    auto* browser = help::window()->findChild<QTextBrowser*>();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->source().toString(), "qrc:/help/topic7.html");
+    help::window()->hide();
   }
   const View3DSettings s = LoadView3DSettings();
   EXPECT_EQ(s.StepMinutes, 25);
