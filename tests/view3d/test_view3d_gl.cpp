@@ -317,6 +317,21 @@ TEST(View3DCli, RendersOneFrame) {
   EXPECT_LT(census(img).shadowX, 120);
   r = test::runCli({"view3d", "--altitude", "95"});
   EXPECT_EQ(r.status, 2);
+  r = test::runCli({"view3d", "--camera-height", "101"});
+  EXPECT_EQ(r.status, 2);
+  // From high above the sun in the south-east throws the shadow to the upper left.
+  r = test::runCli({"view3d", "--azimuth", "135", "--altitude", "40", "--camera-height", "100", "--field", "0.2",
+                    "--png", png, "--size", "240x200"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const QImage top(QString::fromStdString(png));
+  double sy = 0;
+  int n = 0;
+  for (int y = 0; y < top.height(); ++y)
+    for (int x = 0; x < top.width(); ++x)
+      if (qGray(top.pixel(x, y)) < 30) sy += y, ++n;
+  ASSERT_GT(n, 200);
+  EXPECT_LT(census(top).shadowX, 110);
+  EXPECT_LT(sy / n, 90);
   r = test::runCli({"view3d", "--size", "10x10000", "--png", png});
   EXPECT_EQ(r.status, 2);
   std::remove(png.c_str());

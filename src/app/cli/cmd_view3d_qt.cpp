@@ -37,8 +37,9 @@ double angleOption(const Args& args, const std::string& name, double fallback, d
   return v;
 }
 
-const std::vector<OptionSpec> kOptions = {{"--azimuth"}, {"--altitude"}, {"--orientation"}, {"--png"},
-                                          {"--size"},    {"--json", false}, {"--output"}};
+const std::vector<OptionSpec> kOptions = {{"--azimuth"}, {"--altitude"},     {"--orientation"},   {"--png"},
+                                          {"--size"},    {"--json", false}, {"--output"},        {"--camera-height"},
+                                          {"--field"}};
 
 int run(const std::vector<std::string>& argv, Io& io) {
   Args args = parseArgs(argv, kOptions);
@@ -59,6 +60,10 @@ int run(const std::vector<std::string>& argv, Io& io) {
   std::string why;
   const std::vector<std::uint8_t> cube = CubeResource();
   const bool built = view.SetUp(cube, w, h, &why);
+  view.CameraPosition.y = angleOption(args, "--camera-height", kCameraDefault.y, kCameraHeightMin, kCameraHeightMax);
+  view.ApplyCamera();
+  view.ViewField = angleOption(args, "--field", kFieldDefault, kFieldMin, kFieldMax);
+  view.scene.View.SetField(view.ViewField);
   view.samples = {{azimuth, altitude, 12.0}};
   view.Step();
 
@@ -111,10 +116,11 @@ int run(const std::vector<std::string>& argv, Io& io) {
 }  // namespace
 KELVARO_CLI_COMMAND("view3d", "one frame of the 3D sun and shadow view",
                     "kelvaro-cli view3d --azimuth A --altitude H --orientation O --png FILE [--size WxH]\n"
-                    "                   [--json] [--output FILE]\n"
+                    "                   [--camera-height 1..100] [--field 0.1..2] [--json] [--output FILE]\n"
                     "  prints the sun light's direction for that sun (the altitude is taken as 3 degrees\n"
                     "  when lower) and, with --png, renders the view's frame of the building turned to\n"
                     "  the orientation, its shadow and the ground, off screen with OpenGL (needs a display\n"
-                    "  or Xvfb). Defaults: azimuth 180, altitude 45, orientation 60, size 492x410.",
+                    "  or Xvfb). Defaults: azimuth 180, altitude 45, orientation 60, size 492x410, camera\n"
+                    "  height 10 (the camera stands 30 south of the building), field 0.5.",
                     run);
 }  // namespace kelvaro::cli
