@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -335,4 +336,28 @@ TEST(View3DCli, RendersOneFrame) {
   r = test::runCli({"view3d", "--size", "10x10000", "--png", png});
   EXPECT_EQ(r.status, 2);
   std::remove(png.c_str());
+}
+
+TEST_F(View3DWindow, AnimationRunsToTheEndAndStops) {
+  SetDeviceProber([] { return DeviceProbe{true, 24}; });
+  Tfrm3D w;
+  std::vector<SunSample> day;
+  for (int i = 0; i < 95; ++i) day.push_back({90.0 + i, -1.0 + i * 0.5, 6.0 + i / 60.0});
+  w.SetSamples(day);
+  w.Reset();
+  EXPECT_EQ(w.Label(17)->text(), "-1:00:00");  // the first sample, below the horizon
+  EXPECT_EQ(w.view().SampleIndex, 10);
+  w.action("mnuPause")->trigger();  // index is not 0: the timer starts
+  EXPECT_TRUE(w.Timer1().isActive());
+  w.action("mnuPause")->trigger();
+  EXPECT_FALSE(w.Timer1().isActive());
+  w.Start();
+  EXPECT_TRUE(w.Timer1().isActive());
+  QElapsedTimer t;
+  t.start();
+  while (w.Timer1().isActive() && t.elapsed() < 10000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_FALSE(w.Timer1().isActive());
+  EXPECT_GT(w.view().SampleIndex, 94);
+  EXPECT_EQ(w.Label(16)->text(), "180:00:00");  // sample 90, the last one taken
+  EXPECT_EQ(w.Label(1)->text(), "07 : 30");
 }
