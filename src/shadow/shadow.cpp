@@ -18,6 +18,7 @@
 #include <exception>
 
 #include "models/ShowModel.h"
+#include "view3d/frm3D.h"
 #include "platform/help.h"
 #include "platform/notify.h"
 #include "platform/settings.h"
@@ -456,7 +457,9 @@ void TfrmShadow::runSunPath() {
   sunPath_ = BuildSunPath(site_, mode_ == ShadowMode::Model3D ? SunPathTarget::View3D : SunPathTarget::Models);
   if (onSunPath) {
     onSunPath(*this, mode_);
-  } else if (mode_ != ShadowMode::Model3D) {
+  } else if (mode_ == ShadowMode::Model3D) {
+    Show3DView(this, site_, sunPath_);
+  } else {
     ShowShadingModel(this, mode_ == ShadowMode::CreateOverhangShadow ? ShadingModel::Overhang : ShadingModel::Fin,
                      site_, sunPath_);
   } else {

@@ -307,22 +307,4 @@ TEST_F(ShadowDialog, OkRunsTheModeAndOnlyProfilesClose) {
   EXPECT_EQ(messages.messages().size(), 1u);
 }
 
-TEST_F(ShadowDialog, ThreeDModeSaysItsWindowIsNotAvailableYet) {
-  MessageCapture messages;
-  TfrmShadow d;
-  d.open();
-  d.setPickerDate(QDate(2024, 6, 21));
-  const std::pair<ShadowMode, const char*> modes[] = {
-      {ShadowMode::Model3D, "3D Shadow Model is not available yet."}};
-  for (const auto& [mode, text] : modes) {
-    messages.clear();
-    d.SetMode(mode);
-    d.cmdOKClick();
-    ASSERT_EQ(messages.messages().size(), 1u) << text;
-    EXPECT_EQ(messages.messages()[0].text, text);
-    EXPECT_EQ(messages.messages()[0].kind, MsgKind::Information);
-    EXPECT_TRUE(d.isVisible());  // the dialog stays for another try
-  }
-}
-
 }  // namespace
