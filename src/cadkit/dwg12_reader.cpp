@@ -1,0 +1,538 @@
+// Reading DWG files before R13: the file header and its section directory, the header
+// variables, the tables (read first, as entities name their entries by index) and the entity,
+// block and extra entity sections.
+#include <fstream>
+#include <sstream>
+
+#include "cadkit/dwg12_entity.h"
+#include "cadkit/dwg12_header.h"
+#include "cadkit/dwg12_io.h"
+
+namespace kelvaro::cad {
+namespace dwg12 {
+namespace {
+
+std::string hex(std::size_t v) {
+  std::ostringstream s;
+  s << "0x" << std::hex << v;
+  return s.str();
+}
+
+class Reader {
+ public:
+  Reader(std::string_view d, std::vector<std::string>* w) : d_(d), warnings_(w) {}
+
+  Document run() {
+    if (d_.size() < 6 || !verFromMagic(d_.substr(0, 6), ver_)) throw DwgError("not a DWG file of release 1.4 to R11/12");
+    c_.ver = ver_;
+    c_.names = &names_;
+    c_.cp = &cp_;
+    c_.warnings = warnings_;
+    doc_.release = verRelease(ver_);
+    doc_.header.acadver = verMagic(ver_);
+    doc_.hadHeader = true;
+    ByteIn in(d_);
+    if (ver_ >= Ver::V2_10) {
+      in.seek(0x0D);
+      in.rs();  // entity sections
+      in.rs();  // table count
+      dir_.numVars = in.rs();
+      in.rc();
+      dir_.entStart = in.rl();
+      dir_.entEnd = in.rl();
+      dir_.blkStart = in.rl();
+      dir_.blkSize = in.rl() & 0xFFFFFF;
+      dir_.xStart = in.rl();
+      dir_.xSize = in.rl() & 0xFFFFFF;
+      for (Tbl t : {Tbl::Block, Tbl::Layer, Tbl::Style, Tbl::Ltype, Tbl::View}) readTableHdr(in, dir_[t]);
+    } else {
+      in.seek(0x0C);
+      dir_.numVars = varCount(ver_);
+    }
+    if (!in.ok()) throw DwgError("the file is too short for a DWG header");
+    std::vector<std::pair<int, int>> indexes;
+    try {
+      readHeaderVars(in, c_, dir_, doc_, indexes);
+    } catch (const std::runtime_error& e) {
+      throw DwgError(e.what());
+    }
+    if (ver_ >= Ver::V11) {
+      std::uint16_t want = crc16(kCrcSeed, d_.substr(0, in.pos()));
+      if (in.ru16() != want) warn("the header checksum does not match");
+    }
+    if (ver_ < Ver::V2_10) {
+      dir_.entStart = static_cast<std::uint32_t>(in.pos());
+      dir_.entEnd = static_cast<std::uint32_t>(d_.size());
+    }
+    readTables();
+    resolveHeaderNames(indexes, names_, doc_);
+    doc_.header.acadver = verMagic(ver_);
+    doc_.modelSpace();
+    readSection(dir_.entStart, dir_.entEnd, Mark::Entities, false);
+    if (ver_ >= Ver::V2_10) {
+      if (dir_.blkSize) readSection(dir_.blkStart, dir_.blkStart + dir_.blkSize, Mark::BlockEntities, true);
+      if (dir_.xSize) readSection(dir_.xStart, dir_.xStart + dir_.xSize, Mark::ExtraEntities, false);
+    }
+    if (skipped_) warn(std::to_string(skipped_) + " entities could not be read and were left out");
+    if (crcBad_) warn(std::to_string(crcBad_) + " records have a wrong checksum");
+    return std::move(doc_);
+  }
+
+ private:
+  void warn(const std::string& w) {
+    if (warnings_ && warnings_->size() < 200) warnings_->push_back(w);
+  }
+
+  bool markAt(std::size_t at, const std::array<std::uint8_t, 16>& m) const {
+    if (at + 16 > d_.size()) return false;
+    return std::memcmp(d_.data() + at, m.data(), 16) == 0;
+  }
+  void checkMarks(std::size_t start, std::size_t end, Mark m, const char* what) {
+    if (ver_ < Ver::V11) return;
+    if (start < 16 || !markAt(start - 16, markBegin(m))) warn(std::string("the start marker of the ") + what + " is missing");
+    if (!markAt(end, markEnd(m))) warn(std::string("the end marker of the ") + what + " is missing");
+  }
+
+  // --- tables ----------------------------------------------------------------------------------
+
+  template <class Fn>
+  void eachEntry(Tbl t, Mark m, const char* what, std::size_t minSize, Fn fn) {
+    const TableHdr& h = dir_[t];
+    if (!h.present || h.count <= 0) return;
+    if (h.size < minSize || h.size > 4096) return warn(std::string("the ") + what + " table has a bad entry size");
+    std::size_t total = static_cast<std::size_t>(h.count) * h.size;
+    if (h.address > d_.size() || total > d_.size() - h.address)
+      return warn(std::string("the ") + what + " table runs past the end of the file");
+    checkMarks(h.address, h.address + total, m, (std::string(what) + " table").c_str());
+    for (int i = 0; i < h.count; ++i) {
+      std::size_t at = h.address + static_cast<std::size_t>(i) * h.size;
+      std::size_t end = at + h.size;
+      if (ver_ >= Ver::V11) {
+        end -= 2;
+        ByteIn crc(d_, end);
+        if (crc.ru16() != crc16(kCrcSeed, d_.substr(at, end - at))) ++crcBad_;
+      }
+      ByteIn in(d_, at, end);
+      Ctx c = c_;
+      FieldIn v(in, c);
+      fn(v, static_cast<std::size_t>(h.size));
+      if (!in.ok()) warn(std::string("a ") + what + " entry is cut short");
+    }
+  }
+
+  template <class Rec>
+  void addEntry(Table<Rec>& table, Rec&& rec) {
+    table.present = true;
+    TableEntry<Rec> e;
+    e.rec = std::move(rec);
+    table.entries.push_back(std::move(e));
+  }
+
+  void readTables() {
+    for (auto* t : {&dir_[Tbl::Block], &dir_[Tbl::Layer], &dir_[Tbl::Style], &dir_[Tbl::Ltype], &dir_[Tbl::View]})
+      t->present = t->present && ver_ >= Ver::V2_10;
+    eachEntry(Tbl::Ltype, Mark::Ltype, "linetype", 33, [&](FieldIn& v, std::size_t) {
+      Linetype r;
+      layout(v, r);
+      names_.add(Tbl::Ltype, r.name);
+      addEntry(doc_.linetypes, std::move(r));
+    });
+    eachEntry(Tbl::Layer, Mark::Layer, "layer", 33, [&](FieldIn& v, std::size_t) {
+      Layer r;
+      layout(v, r);
+      if (r.linetype == "BYLAYER" || r.linetype == "BYBLOCK") r.linetype = "CONTINUOUS";
+      names_.add(Tbl::Layer, r.name);
+      addEntry(doc_.layers, std::move(r));
+    });
+    eachEntry(Tbl::Style, Mark::Style, "text style", 33, [&](FieldIn& v, std::size_t) {
+      TextStyle r;
+      layout(v, r);
+      names_.add(Tbl::Style, r.name);
+      addEntry(doc_.styles, std::move(r));
+    });
+    eachEntry(Tbl::View, Mark::View, "view", 33, [&](FieldIn& v, std::size_t size) {
+      View r;
+      layout(v, r, size);
+      names_.add(Tbl::View, r.name);
+      addEntry(doc_.views, std::move(r));
+    });
+    eachEntry(Tbl::Ucs, Mark::Ucs, "UCS", 33, [&](FieldIn& v, std::size_t) {
+      Ucs r;
+      layout(v, r);
+      names_.add(Tbl::Ucs, r.name);
+      addEntry(doc_.ucss, std::move(r));
+    });
+    eachEntry(Tbl::Vport, Mark::Vport, "viewport", 33, [&](FieldIn& v, std::size_t) {
+      Vport r;
+      layout(v, r);
+      names_.add(Tbl::Vport, r.name);
+      addEntry(doc_.vports, std::move(r));
+    });
+    eachEntry(Tbl::AppId, Mark::AppId, "application", 33, [&](FieldIn& v, std::size_t) {
+      AppId r;
+      layout(v, r);
+      names_.add(Tbl::AppId, r.name);
+      addEntry(doc_.appids, std::move(r));
+    });
+    eachEntry(Tbl::DimStyle, Mark::DimStyle, "dimension style", 33, [&](FieldIn& v, std::size_t) {
+      DimStyleEntry r;
+      layout(v, r);
+      names_.add(Tbl::DimStyle, r.rec.name);
+      doc_.dimstyles.present = true;
+      TableEntry<DimStyle> e;
+      e.rec = r.rec;
+      e.frame.extras().push_back({"AcDbDimStyleTableRecord", std::move(r.vars)});
+      doc_.dimstyles.entries.push_back(std::move(e));
+    });
+    eachEntry(Tbl::Block, Mark::Block, "block", 33, [&](FieldIn& v, std::size_t size) {
+      BlockEntry r;
+      layout(v, r, size);
+      // Anonymous blocks are stored by their letter alone and named with their table index.
+      if ((r.flags & 1) && r.name.size() == 2 && r.name[0] == '*') r.name += std::to_string(blocks_.size());
+      names_.add(Tbl::Block, r.name);
+      blocks_.push_back(std::move(r));
+    });
+  }
+
+  // --- entities --------------------------------------------------------------------------------
+
+  // Blocks are named by their index: adding a block moves the others.
+  struct Seq {
+    std::size_t block = 0, index = 0;
+    bool open = false;
+  };
+  Entity* seqEntity() {
+    if (!seq_.open || seq_.block >= doc_.blocks.size()) return nullptr;
+    auto& l = doc_.blocks[seq_.block].entities;
+    return seq_.index < l.size() ? &l[seq_.index] : nullptr;
+  }
+  Block* curBlock() { return block_ < doc_.blocks.size() ? &doc_.blocks[block_] : nullptr; }
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  void readSection(std::size_t start, std::size_t end, Mark m, bool blocks) {
+    if (end > d_.size()) {
+      warn("an entity section runs past the end of the file");
+      end = d_.size();
+    }
+    if (start >= end) return;
+    checkMarks(start, end, m, blocks ? "block entities" : "entities");
+    block_ = kNone;
+    seq_ = {};
+    std::size_t pos = start;
+    std::uint32_t count = 0;
+    while (pos < end) {
+      if (ver_ < Ver::V2_10) {
+        if (count++ >= dir_.entityCount) break;
+        if (!readOld(pos, end)) break;
+        continue;
+      }
+      ByteIn peek(d_, pos, end);
+      std::uint8_t type = peek.rc();
+      peek.rc();
+      std::uint16_t size = peek.ru16();
+      const std::size_t minSize = ver_ >= Ver::V11 ? 10 : 8;
+      if (!peek.ok() || size < minSize || size > end - pos) {
+        warn("the entity at offset " + hex(pos) + " has a bad size; the rest of its section is left out");
+        break;
+      }
+      std::size_t entEnd = pos + size, dataEnd = entEnd;
+      if (ver_ >= Ver::V11) {
+        dataEnd -= 2;
+        ByteIn crc(d_, dataEnd);
+        if (crc.ru16() != crc16(kCrcSeed, d_.substr(pos, dataEnd - pos))) ++crcBad_;
+      }
+      if (!(type & 0x80)) {  // the high bit marks an erased entity
+        ByteIn in(d_, pos + 1, dataEnd);
+        entity(in, type, blocks, pos - start);
+      }
+      pos = entEnd;
+    }
+  }
+
+  // Releases before 2.0 store neither flags nor sizes: an entity that cannot be read ends
+  // the section.
+  bool readOld(std::size_t& pos, std::size_t end) {
+    ByteIn in(d_, pos, end);
+    std::uint16_t type = in.ru16();
+    std::uint8_t t = static_cast<std::uint8_t>(type & 0x7F);
+    switch (t) {
+      case kLine: case kPoint: case kCircle: case kText: case kArc: case kTrace: case kSolid: break;
+      default:
+        warn("entity type " + std::to_string(type) + " at offset " + hex(pos) + " is not known; the rest is left out");
+        return false;
+    }
+    entity(in, t, false, 0);
+    if (!in.ok()) return false;
+    pos = in.pos();
+    return true;
+  }
+
+  template <class T>
+  static void setThickness(T& x, double th) {
+    if constexpr (requires { x.thickness; }) x.thickness = th;
+  }
+
+  void entity(ByteIn& in, std::uint8_t type, bool inBlocks, std::size_t offset) {
+    if (type != kJump && type != kVertex && type != kSeqEnd) afterJump_ = false;
+    Ctx c = c_;
+    FieldIn v(in, c);
+    EntHead h;
+    h.type = type;
+    head(v, h);
+    Entity e;
+    e.common.layer = h.layer;
+    e.common.color = (h.flag & kHasColor) ? static_cast<std::int16_t>(h.color) : 256;
+    if (h.flag & kHasLtype) e.common.linetype = h.ltype == "BYLAYER" ? std::string() : h.ltype;
+    e.common.paperSpace = (h.flag & kHasExtra) && !inBlocks ? 1 : 0;
+    if (h.flag & kHasHandle) e.frame.handle = handleOf(h.handle);
+    if (!h.eed.empty()) e.frame.xdata() = eedToTags(h.eed, names_, warnings_);
+    auto finish = [&](auto&& data) {
+      setThickness(data, h.thickness);
+      e.data = std::move(data);
+    };
+    switch (type) {
+      case kLine:
+      case kLine3d: {
+        Line x;
+        body(v, x);
+        finish(x);
+        break;
+      }
+      case kPoint: { Point x; body(v, x); finish(x); break; }
+      case kCircle: { Circle x; body(v, x); finish(x); break; }
+      case kArc: { Arc x; body(v, x); finish(x); break; }
+      case kSolid: { Solid x; body(v, x); finish(x); break; }
+      case kTrace: { Trace x; body(v, x); finish(x); break; }
+      case kFace3d: { Face3d x; body(v, x); finish(x); break; }
+      case kText: { Text x; body(v, x); finish(x); break; }
+      case kAttDef: { AttDef x; body(v, x); finish(x); break; }
+      case kInsert: { Insert x; body(v, x); x.attribsFollow = (h.flag & kFollows) ? 1 : 0; finish(x); break; }
+      case kPolyline: { Polyline x; body(v, x); finish(x); break; }
+      case kDimension: { Dimension x; body(v, x); finish(x); break; }
+      case kViewport: { Viewport x; body(v, x); finish(x); break; }
+      case kShape: {
+        Vec3 p;
+        double scale = 1;
+        std::uint8_t id = 0;
+        v.pz(p);
+        v.rd(scale);
+        v.rc(id);
+        RawEntity raw{"SHAPE"};
+        e.frame.extras().push_back({"", {}});
+        auto& tags = e.frame.extras().back().tags;
+        auto num = [&](int code, double x) {
+          Tag t;
+          t.code = code, t.kind = Tag::kReal, t.real = x;
+          tags.push_back(t);
+        };
+        num(10, p.x), num(20, p.y), num(30, p.z), num(40, scale);
+        e.data = raw;
+        break;
+      }
+      case kVertex: {
+        Vertex x;
+        x.common = e.common;
+        x.frame = e.frame;
+        body(v, x.data);
+        if (!in.ok()) return drop();
+        if (afterJump_) return;
+        Entity* p = seqEntity();
+        if (!p || !p->is<Polyline>()) return warn("a vertex outside a polyline at " + hex(in.pos()) + " is left out");
+        p->get<Polyline>().vertices.push_back(std::move(x));
+        return;
+      }
+      case kAttrib: {
+        Attrib x;
+        x.common = e.common;
+        x.frame = e.frame;
+        body(v, x.data);
+        if (!in.ok()) return drop();
+        Entity* p = seqEntity();
+        if (!p || !p->is<Insert>()) return warn("an attribute outside a block reference is left out");
+        p->get<Insert>().attribs.push_back(std::move(x));
+        return;
+      }
+      case kSeqEnd: {
+        if (afterJump_) return void(afterJump_ = false);
+        Entity* p = seqEntity();
+        if (p) {
+          if (auto* pl = p->as<Polyline>()) pl->seqend.common = e.common, pl->seqend.frame = e.frame;
+          if (auto* ins = p->as<Insert>()) ins->seqend.common = e.common, ins->seqend.frame = e.frame;
+        }
+        seq_.open = false;
+        return;
+      }
+      case kBlock: {
+        BlockBegin b;
+        body(v, b);
+        if (!in.ok()) return drop();
+        startBlock(std::move(b), e, offset, inBlocks);
+        return;
+      }
+      case kEndBlk:
+        if (Block* b = curBlock()) {
+          b->endCommon = e.common;
+          b->endFrame = e.frame;
+        }
+        block_ = kNone;
+        seq_.open = false;
+        return;
+      case kJump:
+        // Vertices and their end marker right after a jump belong to an erased polyline.
+        afterJump_ = true;
+        seq_.open = false;
+        return;
+      default:
+        doc_.unsupported[type == kJump ? "JUMP" : type == kLoad ? "LOAD" : type == kRepeat ? "REPEAT"
+                         : type == kEndRep ? "ENDREP" : "entity type " + std::to_string(type)]++;
+        return;
+    }
+    if (!in.ok()) return drop();
+    Block* target = inBlocks ? curBlock() : e.common.paperSpace ? &doc_.paperSpace() : &doc_.modelSpace();
+    if (!target) return warn("an entity outside any block at " + hex(in.pos()) + " is left out");
+    target->entities.push_back(std::move(e));
+    bool follows = (h.flag & kFollows) && (type == kPolyline || type == kInsert);
+    seq_ = {static_cast<std::size_t>(target - doc_.blocks.data()), target->entities.size() - 1, follows};
+  }
+
+  void drop() { ++skipped_; }
+
+  void startBlock(BlockBegin&& b, const Entity& e, std::size_t offset, bool inBlocks) {
+    if (!inBlocks) return warn("a block definition in the entities section is left out");
+    const BlockEntry* entry = nullptr;
+    for (const auto& be : blocks_)
+      if ((be.offset & 0x3FFFFFFF) == offset) entry = &be;
+    std::string name = entry ? entry->name : b.name;
+    if (name.empty()) {
+      name = "*BLOCK" + std::to_string(doc_.blocks.size());
+      warn("a block at offset " + hex(offset) + " has no name; it is called " + name);
+    }
+    Block& blk = doc_.addBlock(name);
+    blk.begin = std::move(b);
+    blk.begin.name = name;
+    if (entry) blk.begin.flags = entry->flags;
+    blk.common = e.common;
+    blk.frame = e.frame;
+    block_ = static_cast<std::size_t>(&blk - doc_.blocks.data());
+    seq_.open = false;
+  }
+
+  std::string_view d_;
+  std::vector<std::string>* warnings_;
+  Ver ver_ = Ver::V11;
+  Ctx c_;
+  Names names_;
+  CodePage cp_{"ANSI_1252"};
+  Document doc_;
+  Directory dir_;
+  std::vector<BlockEntry> blocks_;
+  std::size_t block_ = kNone;
+  Seq seq_;
+  int skipped_ = 0, crcBad_ = 0;
+  bool afterJump_ = false;
+};
+
+}  // namespace
+
+// --- extended data -------------------------------------------------------------------------------
+
+std::vector<Tag> eedToTags(std::string_view raw, const Names& names, std::vector<std::string>* warnings) {
+  std::vector<Tag> tags;
+  ByteIn in(raw);
+  CodePage cp("ANSI_1252");
+  while (in.left() > 0) {
+    std::uint8_t code = in.rc();
+    Tag t;
+    t.code = 1000 + code;
+    switch (code) {
+      case 0: {
+        std::uint8_t n = in.rc();
+        std::string s = in.bytes(n);
+        t.text = plainAscii(s) ? s : cp.decode(s, false);
+        break;
+      }
+      case 1: {
+        int i = static_cast<std::uint16_t>(in.rs());
+        const auto& l = names.of(Tbl::AppId);
+        t.text = i < static_cast<int>(l.size()) ? l[static_cast<std::size_t>(i)] : "ACAD";
+        break;
+      }
+      case 2: t.text = in.rc() ? "}" : "{"; break;
+      case 3: {
+        int i = static_cast<std::uint16_t>(in.rs());
+        const auto& l = names.of(Tbl::Layer);
+        t.text = i < static_cast<int>(l.size()) ? l[static_cast<std::size_t>(i)] : "0";
+        break;
+      }
+      case 4: {
+        std::uint8_t n = in.rc();
+        std::string b = in.bytes(n);
+        static const char* hx = "0123456789ABCDEF";
+        for (unsigned char ch : b) t.text += hx[ch >> 4], t.text += hx[ch & 15];
+        break;
+      }
+      case 5: t.text = handleText(handleOf(in.bytes(8))); break;
+      case 10: case 11: case 12: case 13: case 14: case 15: {
+        double p[3] = {in.rd(), in.rd(), in.rd()};
+        for (int k = 0; k < 3 && in.ok(); ++k) {
+          Tag q;
+          q.code = t.code + 10 * k;
+          q.kind = Tag::kReal;
+          q.real = p[k];
+          tags.push_back(q);
+        }
+        continue;
+      }
+      case 40: case 41: case 42: t.kind = Tag::kReal, t.real = in.rd(); break;
+      case 70: t.kind = Tag::kInt, t.integer = in.rs(); break;
+      case 71: t.kind = Tag::kInt, t.integer = static_cast<std::int32_t>(in.rl()); break;
+      default:
+        if (warnings) warnings->push_back("extended data with an unknown item is cut short");
+        return tags;
+    }
+    if (!in.ok()) {
+      if (warnings) warnings->push_back("extended data is cut short");
+      break;
+    }
+    tags.push_back(std::move(t));
+  }
+  return tags;
+}
+
+Handle handleOf(std::string_view be) {
+  std::uint64_t h = 0;
+  for (std::size_t i = 0; i < be.size() && i < 8; ++i) h = (h << 8) | static_cast<std::uint8_t>(be[i]);
+  return Handle{h};
+}
+
+std::string handleBytes(Handle h) {
+  std::string s;
+  for (std::uint64_t v = h.v; v; v >>= 8) s.insert(s.begin(), static_cast<char>(v & 0xFF));
+  if (s.empty()) s.push_back('\0');
+  return s;
+}
+
+}  // namespace dwg12
+
+bool isDwg12(std::string_view data) {
+  dwg12::Ver v;
+  return data.size() >= 6 && dwg12::verFromMagic(data.substr(0, 6), v);
+}
+
+const char* dwg12ReleaseName(std::string_view magic) {
+  dwg12::Ver v;
+  return dwg12::verFromMagic(magic.substr(0, std::min<std::size_t>(6, magic.size())), v) ? dwg12::verName(v) : nullptr;
+}
+
+Document readDwg12(std::string_view data, std::vector<std::string>* warnings) {
+  return dwg12::Reader(data, warnings).run();
+}
+
+Document readDwg12File(const std::filesystem::path& path, std::vector<std::string>* warnings) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) throw DwgError("cannot open " + path.string());
+  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  return readDwg12(bytes, warnings);
+}
+
+}  // namespace kelvaro::cad
