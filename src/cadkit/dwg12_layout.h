@@ -308,7 +308,7 @@ void textOptions(V& v, TextBase& t, std::int16_t& valign, int shift) {
   if (v.opt(bit(0), t.rotation != 0)) v.ang(t.rotation);
   if (v.opt(bit(1), t.widthFactor != 1)) v.rd(t.widthFactor);
   if (v.opt(bit(2), t.oblique != 0)) v.ang(t.oblique);
-  if (v.opt(bit(3), !t.style.empty() && t.style != "STANDARD")) v.idx(t.style, Tbl::Style, false);
+  if (v.opt(bit(3), v.notFirst(t.style, Tbl::Style))) v.idx(t.style, Tbl::Style, false);
   if (v.opt(bit(4), t.generation != 0)) v.rc(t.generation);
   if (v.opt(bit(5), t.halign != 0)) v.rc(t.halign);
   if (v.opt(bit(6), t.align != Vec3{})) v.pz(t.align);
@@ -324,7 +324,7 @@ void body(V& v, Text& e) {
   v.tv(e.text);
   textOptions(v, e, e.valign, 0);
   if constexpr (V::kReading)
-    if (!(v.ctx().opts & 8)) e.style = "STANDARD";
+    if (!(v.ctx().opts & 8)) e.style = v.nameOf(Tbl::Style, 0, false);
 }
 
 template <class V>
@@ -337,7 +337,7 @@ void body(V& v, AttDef& e) {
   v.rc(e.flags);
   textOptions(v, e, e.valign, 1);
   if constexpr (V::kReading)
-    if (!(v.ctx().opts & 16)) e.style = "STANDARD";
+    if (!(v.ctx().opts & 16)) e.style = v.nameOf(Tbl::Style, 0, false);
 }
 
 template <class V>
@@ -349,7 +349,7 @@ void body(V& v, AttribData& e) {
   v.rc(e.flags);
   textOptions(v, e, e.valign, 1);
   if constexpr (V::kReading)
-    if (!(v.ctx().opts & 16)) e.style = "STANDARD";
+    if (!(v.ctx().opts & 16)) e.style = v.nameOf(Tbl::Style, 0, false);
 }
 
 template <class V>
@@ -428,9 +428,9 @@ void body(V& v, Dimension& e) {
   if (v.opt(0x200, k == 0 && e.oblique != 0)) v.ang(e.oblique);
   if (v.opt(0x400, e.textRotation != 0)) v.ang(e.textRotation);
   if (v.opt(0x4000, e.normal != Vec3{0, 0, 1})) v.p3(e.normal);
-  if (v.opt(0x8000, !e.style.empty() && e.style != "STANDARD")) v.idx(e.style, Tbl::DimStyle, true);
+  if (v.opt(0x8000, v.notFirst(e.style, Tbl::DimStyle))) v.idx(e.style, Tbl::DimStyle, true);
   if constexpr (V::kReading)
-    if (!(c.opts & 0x8000)) e.style = "STANDARD";
+    if (!(c.opts & 0x8000)) e.style = v.nameOf(Tbl::DimStyle, 0, true);
 }
 
 template <class V>

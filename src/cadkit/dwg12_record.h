@@ -76,6 +76,7 @@ class FieldIn {
     name = nameOf(t, i, wide);
   }
   std::string nameOf(Tbl t, int i, bool wide) const;
+  bool notFirst(const std::string&, Tbl) const { return false; }
 
  private:
   static double finite(double d) { return d == d && d < 1e300 && d > -1e300 ? d : 0; }
@@ -122,6 +123,8 @@ class FieldOut {
     else out_.rc(static_cast<std::uint8_t>(i));
   }
   int indexOf(Tbl t, const std::string& name, bool wide) const;
+  // Whether a name is not the table's first entry (the one a missing index stands for).
+  bool notFirst(const std::string& name, Tbl t) const { return indexOf(t, name, true) != 0; }
 
  private:
   std::string bytes(const std::string& s) const { return c_.cp && !plainAscii(s) ? c_.cp->encode(s) : s; }
