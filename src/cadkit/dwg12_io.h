@@ -28,6 +28,10 @@ const char* dwg12ReleaseName(std::string_view magic);
 Document readDwg12(std::string_view data, std::vector<std::string>* warnings = nullptr);
 Document readDwg12File(const std::filesystem::path& path, std::vector<std::string>* warnings = nullptr);
 
+// Reads a DXF file or a DWG file of these releases by its first bytes; throws DxfError or
+// DwgError (both std::runtime_error).
+Document readDrawingFile(const std::filesystem::path& path, std::vector<std::string>* warnings = nullptr);
+
 // Serialises a drawing as a DWG of release 2.5 to R11/12 (later releases give R11/12). What the
 // release cannot hold is converted as for DXF of that release and listed in `report`.
 std::string writeDwg12(const Document& doc, Release release, SaveReport* report = nullptr);

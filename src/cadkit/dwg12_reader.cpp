@@ -535,4 +535,15 @@ Document readDwg12File(const std::filesystem::path& path, std::vector<std::strin
   return readDwg12(bytes, warnings);
 }
 
+Document readDrawingFile(const std::filesystem::path& path, std::vector<std::string>* warnings) {
+  char magic[6] = {};
+  {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw DxfError("cannot open " + path.string(), 0);
+    f.read(magic, 6);
+    if (!isDwg12(std::string_view(magic, static_cast<std::size_t>(f.gcount())))) return readDxfFile(path);
+  }
+  return readDwg12File(path, warnings);
+}
+
 }  // namespace kelvaro::cad

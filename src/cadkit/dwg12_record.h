@@ -3,6 +3,7 @@
 // template over the visitor (see dwg12_layout.h); FieldIn fills the model from bytes, FieldOut
 // writes the model's values. Optional fields hang on bits of the record's option word: reading
 // asks the word, writing sets the bit when the value is not the default.
+#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -54,6 +55,9 @@ class FieldIn {
     double r;
     rd(r);
     deg = r * (180.0 / 3.14159265358979323846);
+    // Whole and short decimal degrees come back as written, not a bit off.
+    double snapped = std::round(deg * 1e9) / 1e9;
+    if (std::fabs(deg - snapped) < 1e-11 * std::fmax(1.0, std::fabs(deg))) deg = snapped;
   }
   void p2(Vec2& p) { rd(p.x), rd(p.y); }
   // A 2D point whose z is the entity's elevation.

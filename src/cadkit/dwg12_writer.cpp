@@ -1,5 +1,6 @@
 // Writing DWG files of releases 2.5 to R11/12. The drawing first goes through the conversions
 // the DXF writer applies for the same release; the layouts are the ones the reader uses.
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <random>
@@ -217,6 +218,14 @@ class Writer {
           for (const auto& a : ins->attribs) visit(a.common), addStyle(a.data.style);
       }
     }
+    // Block references need a block to point at.
+    std::vector<std::string> missing;
+    for (const Block& b : d_.blocks)
+      for (const Entity& e : b.entities) {
+        std::string n = e.is<Insert>() ? e.get<Insert>().block : e.is<Dimension>() ? e.get<Dimension>().block : "";
+        if (!n.empty() && !d_.findBlock(n) && std::find(missing.begin(), missing.end(), n) == missing.end()) missing.push_back(n);
+      }
+    for (const auto& n : missing) d_.addBlock(n);
     if (ver_ >= Ver::V11 && !hasEntry(d_.dimstyles, "STANDARD") && d_.dimstyles.entries.empty()) {
       TableEntry<DimStyle> e;
       e.rec.name = "STANDARD";
@@ -365,7 +374,10 @@ class Writer {
   }
 
   void entity(const Entity& e, bool paper) {
-    if (auto* x = e.as<Line>()) return simple(e, kLine, *x, x->start.z, paper);
+    if (auto* x = e.as<Line>()) {
+      if (ver_ < Ver::V10 && x->start.z != x->end.z && rep_) rep_->converted["LINE with two heights -> LINE at its start height"]++;
+      return simple(e, kLine, *x, x->start.z, paper);
+    }
     if (auto* x = e.as<Point>()) return simple(e, kPoint, *x, x->location.z, paper);
     if (auto* x = e.as<Circle>()) return simple(e, kCircle, *x, x->center.z, paper);
     if (auto* x = e.as<Arc>()) return simple(e, kArc, *x, x->center.z, paper);
