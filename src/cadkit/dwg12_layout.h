@@ -243,6 +243,16 @@ void body(V& v, Line& e) {
   if (v.opt(1, e.normal != Vec3{0, 0, 1})) v.p3(e.normal);
 }
 
+// 3DLINE, read as a line: before R10 each end says whether it has its own height.
+template <class V>
+void body3dLine(V& v, Line& e) {
+  if (v.ctx().at(Ver::V10)) return body(v, e);
+  if (v.opt(1, true)) v.p3(e.start);
+  else v.pz(e.start);
+  if (v.opt(2, true)) v.p3(e.end);
+  else v.pz(e.end);
+}
+
 template <class V>
 void body(V& v, Point& e) {
   Ctx& c = v.ctx();

@@ -2,6 +2,7 @@
 // variables, the tables (read first, as entities name their entries by index) and the entity,
 // block and extra entity sections.
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "cadkit/dwg12_entity.h"
@@ -71,8 +72,9 @@ class Reader {
     readSection(dir_.entStart, dir_.entEnd, Mark::Entities, false);
     if (ver_ >= Ver::V2_10) {
       if (dir_.blkSize) readSection(dir_.blkStart, dir_.blkStart + dir_.blkSize, Mark::BlockEntities, true);
-      if (dir_.xSize) readSection(dir_.xStart, dir_.xStart + dir_.xSize, Mark::ExtraEntities, false);
+      // Extra entities are reached through jumps from the other sections.
     }
+    if (ver_ >= Ver::V11) checkAuxHeader();
     if (skipped_) warn(std::to_string(skipped_) + " entities could not be read and were left out");
     if (crcBad_) warn(std::to_string(crcBad_) + " records have a wrong checksum");
     return std::move(doc_);
@@ -91,6 +93,20 @@ class Reader {
     if (ver_ < Ver::V11) return;
     if (start < 16 || !markAt(start - 16, markBegin(m))) warn(std::string("the start marker of the ") + what + " is missing");
     if (!markAt(end, markEnd(m))) warn(std::string("the end marker of the ") + what + " is missing");
+  }
+
+  // R11/12 end with a copy of the section directory; a file cut short loses it first.
+  void checkAuxHeader() {
+    std::size_t at = static_cast<std::size_t>(dir_.xStart) + dir_.xSize + 16;
+    if (!markAt(at, markBegin(Mark::AuxHeader))) return warn("the closing directory of the file is missing");
+    ByteIn in(d_, at + 16);
+    in.rs();
+    std::uint16_t size = in.ru16();
+    std::size_t end = at + 16 + size;
+    if (size < 2 || end + 16 > d_.size()) return warn("the closing directory of the file is cut short");
+    ByteIn crc(d_, end - 2);
+    if (crc.ru16() != crc16(kCrcSeed, d_.substr(at + 16, size - 2))) warn("the closing directory's checksum does not match");
+    if (!markAt(end, markEnd(Mark::AuxHeader))) warn("the end marker of the closing directory is missing");
   }
 
   // --- tables ----------------------------------------------------------------------------------
@@ -218,20 +234,21 @@ class Reader {
     checkMarks(start, end, m, blocks ? "block entities" : "entities");
     block_ = kNone;
     seq_ = {};
-    std::size_t pos = start;
+    std::size_t pos = start, segEnd = end;
     std::uint32_t count = 0;
-    while (pos < end) {
+    std::set<std::size_t> jumps;
+    while (pos < segEnd) {
       if (ver_ < Ver::V2_10) {
         if (count++ >= dir_.entityCount) break;
-        if (!readOld(pos, end)) break;
+        if (!readOld(pos, segEnd)) break;
         continue;
       }
-      ByteIn peek(d_, pos, end);
+      ByteIn peek(d_, pos, segEnd);
       std::uint8_t type = peek.rc();
       peek.rc();
       std::uint16_t size = peek.ru16();
       const std::size_t minSize = ver_ >= Ver::V11 ? 10 : 8;
-      if (!peek.ok() || size < minSize || size > end - pos) {
+      if (!peek.ok() || size < minSize || size > segEnd - pos) {
         warn("the entity at offset " + hex(pos) + " has a bad size; the rest of its section is left out");
         break;
       }
@@ -241,11 +258,28 @@ class Reader {
         ByteIn crc(d_, dataEnd);
         if (crc.ru16() != crc16(kCrcSeed, d_.substr(pos, dataEnd - pos))) ++crcBad_;
       }
+      if (type == kJump) {
+        // The stream goes on elsewhere: in the extra entities section when the top bit is set,
+        // else at a file offset in this section.
+        std::uint32_t addr = peek.rl();
+        std::size_t target = addr & 0x7FFFFFFF, targetEnd = end;
+        if (addr & 0x80000000u) target += dir_.xStart, targetEnd = static_cast<std::size_t>(dir_.xStart) + dir_.xSize;
+        bool inside = (addr & 0x80000000u) ? target < targetEnd && targetEnd <= d_.size() : target >= start && target < end;
+        if (!peek.ok() || !inside || !jumps.insert(pos).second || jumps.size() > 100000) {
+          warn("a jump at offset " + hex(pos) + " leads nowhere; reading goes on after it");
+          pos = entEnd;
+          continue;
+        }
+        pos = target;
+        segEnd = targetEnd;
+        continue;
+      }
       if (!(type & 0x80)) {  // the high bit marks an erased entity
         ByteIn in(d_, pos + 1, dataEnd);
         entity(in, type, blocks, pos - start);
       }
       pos = entEnd;
+      if (pos >= segEnd && segEnd != end) warn("the extra entities end without a jump back");
     }
   }
 
@@ -273,7 +307,6 @@ class Reader {
   }
 
   void entity(ByteIn& in, std::uint8_t type, bool inBlocks, std::size_t offset) {
-    if (type != kJump && type != kVertex && type != kSeqEnd) afterJump_ = false;
     Ctx c = c_;
     FieldIn v(in, c);
     EntHead h;
@@ -291,13 +324,8 @@ class Reader {
       e.data = std::move(data);
     };
     switch (type) {
-      case kLine:
-      case kLine3d: {
-        Line x;
-        body(v, x);
-        finish(x);
-        break;
-      }
+      case kLine: { Line x; body(v, x); finish(x); break; }
+      case kLine3d: { Line x; body3dLine(v, x); finish(x); break; }
       case kPoint: { Point x; body(v, x); finish(x); break; }
       case kCircle: { Circle x; body(v, x); finish(x); break; }
       case kArc: { Arc x; body(v, x); finish(x); break; }
@@ -335,7 +363,6 @@ class Reader {
         x.frame = e.frame;
         body(v, x.data);
         if (!in.ok()) return drop();
-        if (afterJump_) return;
         Entity* p = seqEntity();
         if (!p || !p->is<Polyline>()) return warn("a vertex outside a polyline at " + hex(in.pos()) + " is left out");
         p->get<Polyline>().vertices.push_back(std::move(x));
@@ -353,7 +380,6 @@ class Reader {
         return;
       }
       case kSeqEnd: {
-        if (afterJump_) return void(afterJump_ = false);
         Entity* p = seqEntity();
         if (p) {
           if (auto* pl = p->as<Polyline>()) pl->seqend.common = e.common, pl->seqend.frame = e.frame;
@@ -375,11 +401,6 @@ class Reader {
           b->endFrame = e.frame;
         }
         block_ = kNone;
-        seq_.open = false;
-        return;
-      case kJump:
-        // Vertices and their end marker right after a jump belong to an erased polyline.
-        afterJump_ = true;
         seq_.open = false;
         return;
       default:
@@ -429,7 +450,6 @@ class Reader {
   std::size_t block_ = kNone;
   Seq seq_;
   int skipped_ = 0, crcBad_ = 0;
-  bool afterJump_ = false;
 };
 
 }  // namespace

@@ -383,7 +383,10 @@ class Writer {
     if (auto* x = e.as<Arc>()) return simple(e, kArc, *x, x->center.z, paper);
     if (auto* x = e.as<Solid>()) return simple(e, kSolid, *x, x->p[0].z, paper);
     if (auto* x = e.as<Trace>()) return simple(e, kTrace, *x, x->p[0].z, paper);
-    if (auto* x = e.as<Face3d>()) return simple(e, kFace3d, *x, 0, paper);
+    if (auto* x = e.as<Face3d>()) {
+      if (ver_ < Ver::V10 && x->invisibleEdges && rep_) rep_->converted["3DFACE with hidden edges -> 3DFACE with all edges shown"]++;
+      return simple(e, kFace3d, *x, 0, paper);
+    }
     if (auto* x = e.as<Text>()) return simple(e, kText, *x, x->insert.z, paper);
     if (auto* x = e.as<AttDef>()) return simple(e, kAttDef, *x, x->insert.z, paper);
     if (auto* x = e.as<Dimension>()) return simple(e, kDimension, *x, x->textMid.z, paper);
@@ -411,6 +414,9 @@ class Writer {
       Polyline copy = *x;
       std::size_t at = record(kPolyline, h, [&](FieldOut& v) { body(v, copy); });
       const bool is3d = (x->flags & (8 | 16 | 64)) != 0;
+      bool flattened = false;
+      for (const Vertex& vx : x->vertices) flattened = flattened || (!is3d && vx.data.location.z != x->elevation.z);
+      if (flattened && rep_) rep_->converted["2D POLYLINE vertex heights -> the polyline's elevation"]++;
       for (const Vertex& vx : x->vertices) {
         double z = is3d ? vx.data.location.z : x->elevation.z;
         if (faceRecord(vx.data)) z = 0;
