@@ -106,6 +106,7 @@ std::string FieldIn::nameOf(Tbl t, int i, bool wide) const {
     if (i == (wide ? 32767 : 255)) return "BYLAYER";
     if (i == (wide ? 32766 : 254)) return "BYBLOCK";
   }
+  if (t == Tbl::Layer && c_.ver < Ver::V2_10) return std::to_string(i);
   const auto& l = c_.names ? c_.names->of(t) : std::vector<std::string>{};
   if (i >= 0 && i < static_cast<int>(l.size())) return l[static_cast<std::size_t>(i)];
   if (t == Tbl::Layer) return "0";

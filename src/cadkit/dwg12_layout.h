@@ -330,9 +330,10 @@ template <class V>
 void body(V& v, Text& e) {
   v.pz(e.insert);
   v.rd(e.height);
-  if (!v.ctx().at(Ver::V2_10)) v.ang(e.oblique);
+  const bool old = !v.ctx().at(Ver::V2_10);  // no option word: the slant is always there
+  if (old) v.ang(e.oblique);
   v.tv(e.text);
-  textOptions(v, e, e.valign, 0);
+  if (!old) textOptions(v, e, e.valign, 0);
   if constexpr (V::kReading)
     if (!(v.ctx().opts & 8)) e.style = v.nameOf(Tbl::Style, 0, false);
 }

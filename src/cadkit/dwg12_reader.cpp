@@ -13,6 +13,12 @@ namespace kelvaro::cad {
 namespace dwg12 {
 namespace {
 
+Tag real(int code, double x) {
+  Tag t;
+  t.code = code, t.kind = Tag::kReal, t.real = x;
+  return t;
+}
+
 std::string hex(std::size_t v) {
   std::ostringstream s;
   s << "0x" << std::hex << v;
@@ -75,6 +81,8 @@ class Reader {
       // Extra entities are reached through jumps from the other sections.
     }
     if (ver_ >= Ver::V11) checkAuxHeader();
+    // Layers of 1.4 files are numbers without a table.
+    for (const auto& l : oldLayers_) addEntry(doc_.layers, Layer{.name = l});
     if (skipped_) warn(std::to_string(skipped_) + " entities could not be read and were left out");
     if (crcBad_) warn(std::to_string(crcBad_) + " records have a wrong checksum");
     return std::move(doc_);
@@ -261,10 +269,20 @@ class Reader {
       if (type == kJump) {
         // The stream goes on elsewhere: in the extra entities section when the top bit is set,
         // else at a file offset in this section.
+        // The top byte names the section: 0x80 the extra entities, 0x40 the blocks (offsets
+        // within them), none this section (a file offset).
         std::uint32_t addr = peek.rl();
-        std::size_t target = addr & 0x7FFFFFFF, targetEnd = end;
-        if (addr & 0x80000000u) target += dir_.xStart, targetEnd = static_cast<std::size_t>(dir_.xStart) + dir_.xSize;
-        bool inside = (addr & 0x80000000u) ? target < targetEnd && targetEnd <= d_.size() : target >= start && target < end;
+        std::size_t target = addr & 0xFFFFFF, targetEnd = end;
+        const std::uint32_t top = addr >> 24;
+        bool inside = false;
+        if (top == 0x80 || top == 0x40) {
+          std::size_t base = top == 0x80 ? dir_.xStart : dir_.blkStart;
+          target += base;
+          targetEnd = base + (top == 0x80 ? dir_.xSize : dir_.blkSize);
+          inside = target < targetEnd && targetEnd <= d_.size();
+        } else if (top == 0) {
+          inside = target >= start && target < end;
+        }
         if (!peek.ok() || !inside || !jumps.insert(pos).second || jumps.size() > 100000) {
           warn("a jump at offset " + hex(pos) + " leads nowhere; reading goes on after it");
           pos = entEnd;
@@ -283,19 +301,90 @@ class Reader {
     }
   }
 
-  // Releases before 2.0 store neither flags nor sizes: an entity that cannot be read ends
-  // the section.
+  // Releases before 2.0 store neither flags nor sizes, and name layers by number: an entity
+  // that cannot be read ends the section.
   bool readOld(std::size_t& pos, std::size_t end) {
     ByteIn in(d_, pos, end);
-    std::uint16_t type = in.ru16();
-    std::uint8_t t = static_cast<std::uint8_t>(type & 0x7F);
+    std::uint16_t raw = in.ru16();
+    // Erased entities carry their type negated.
+    const bool erased = raw > 127;
+    const int t = erased ? std::abs(static_cast<int>(static_cast<std::int8_t>(raw & 0xFF))) : raw;
+    ByteIn probe(d_, in.pos(), end);
+    std::string layer = std::to_string(static_cast<std::uint16_t>(probe.rs()));
+    oldLayers_.insert(layer);
     switch (t) {
-      case kLine: case kPoint: case kCircle: case kText: case kArc: case kTrace: case kSolid: break;
+      case kLine: case kPoint: case kCircle: case kText: case kArc: case kTrace: case kSolid:
+      {
+        Block* b = block_ != kNone ? curBlock() : &doc_.modelSpace();
+        std::size_t n = b ? b->entities.size() : 0;
+        entity(in, static_cast<std::uint8_t>(t), block_ != kNone, 0);
+        if (erased && b && b->entities.size() > n) b->entities.pop_back();
+        break;
+      }
+      case kShape: {
+        Ctx c = c_;
+        FieldIn v(in, c);
+        Entity e;
+        Vec3 p;
+        double size = 1, rot = 0;
+        v.idx(e.common.layer, Tbl::Layer, true);
+        v.pz(p);
+        v.rd(size);
+        v.ang(rot);
+        in.rs();
+        if (!in.ok() || erased) break;
+        e.data = RawEntity{"SHAPE"};
+        e.frame.extras().push_back({"", {real(10, p.x), real(20, p.y), real(30, 0), real(40, size), real(50, rot)}});
+        Block* target = block_ != kNone ? curBlock() : &doc_.modelSpace();
+        if (target) target->entities.push_back(std::move(e));
+        break;
+      }
+      case kRepeat: in.rs(); doc_.unsupported["REPEAT"]++; break;
+      case kEndRep: in.rs(), in.skip(20); doc_.unsupported["ENDREP"]++; break;
+      case kLoad: {
+        in.rs();
+        in.skip(in.ru16());
+        doc_.unsupported["LOAD"]++;
+        break;
+      }
+      case kBlock: {
+        Ctx c = c_;
+        FieldIn v(in, c);
+        std::string skipLayer, name;
+        v.idx(skipLayer, Tbl::Layer, true);
+        v.tv(name);
+        BlockBegin b;
+        v.pz(b.base);
+        if (!in.ok() || erased) break;
+        if (name.empty()) name = "*BLOCK" + std::to_string(doc_.blocks.size());
+        Block& blk = doc_.addBlock(name);
+        blk.begin = std::move(b);
+        blk.begin.name = name;
+        blk.common.layer = layer;
+        block_ = static_cast<std::size_t>(&blk - doc_.blocks.data());
+        break;
+      }
+      case kEndBlk: in.rs(); block_ = kNone; break;
+      case kInsert: {
+        Ctx c = c_;
+        FieldIn v(in, c);
+        Entity e;
+        Insert x;
+        v.idx(e.common.layer, Tbl::Layer, true);
+        v.tv(x.block);
+        v.pz(x.insert);
+        v.rd(x.sx), v.rd(x.sy);
+        v.ang(x.rotation);
+        if (!in.ok() || erased) break;
+        e.data = std::move(x);
+        Block* target = block_ != kNone ? curBlock() : &doc_.modelSpace();
+        if (target) target->entities.push_back(std::move(e));
+        break;
+      }
       default:
-        warn("entity type " + std::to_string(type) + " at offset " + hex(pos) + " is not known; the rest is left out");
+        warn("entity type " + std::to_string(raw) + " at offset " + hex(pos) + " is not known; the rest is left out");
         return false;
     }
-    entity(in, t, false, 0);
     if (!in.ok()) return false;
     pos = in.pos();
     return true;
@@ -345,16 +434,8 @@ class Reader {
         v.pz(p);
         v.rd(scale);
         v.rc(id);
-        RawEntity raw{"SHAPE"};
-        e.frame.extras().push_back({"", {}});
-        auto& tags = e.frame.extras().back().tags;
-        auto num = [&](int code, double x) {
-          Tag t;
-          t.code = code, t.kind = Tag::kReal, t.real = x;
-          tags.push_back(t);
-        };
-        num(10, p.x), num(20, p.y), num(30, p.z), num(40, scale);
-        e.data = raw;
+        e.frame.extras().push_back({"", {real(10, p.x), real(20, p.y), real(30, p.z), real(40, scale)}});
+        e.data = RawEntity{"SHAPE"};
         break;
       }
       case kVertex: {
@@ -450,6 +531,7 @@ class Reader {
   std::size_t block_ = kNone;
   Seq seq_;
   int skipped_ = 0, crcBad_ = 0;
+  std::set<std::string> oldLayers_;
 };
 
 }  // namespace

@@ -4,7 +4,8 @@
 #include <fstream>
 #include <map>
 
-#include "cadkit/dwg12_bytes.h"
+#include "cadkit/dwg12_header.h"
+#include "cadkit/dwg12_layout.h"
 #include "cadkit/dwg12_io.h"
 #include "cadkit/toolkit.h"
 #include "sample_drawing.h"
@@ -261,6 +262,88 @@ TEST(Dwg12Writer, EveryOptionalFieldComesBack) {
   Document old = readDwg12(writeDwg12(d, Release::R9, &rep));
   EXPECT_EQ(rep.dropped["POLYLINE (mesh)"], 1);
   EXPECT_EQ(old.modelSpace().entities.size(), 3u);
+}
+
+// Release 1.4 files have no tables and no entity sizes; they are built here from the same
+// layouts the reader uses.
+std::string release14File(int entityCount, bool withUnknownType) {
+  using namespace dwg12;
+  ByteOut out;
+  out.bytes("AC1.40");
+  out.fixed("", 6);
+  Names names;
+  Ctx c;
+  c.ver = Ver::V1_4;
+  c.names = &names;
+  Directory dir;
+  dir.entityCount = static_cast<std::uint32_t>(entityCount);
+  Document d;
+  d.header.extMax = {8, 8, 0};
+  std::vector<std::pair<int, std::size_t>> patches;
+  writeHeaderVars(out, c, dir, d, patches);
+  FieldOut v(out, c);
+  auto type = [&](int t, int layer) {
+    out.rs(t);
+    out.rs(layer);
+  };
+  type(kLine, 2);
+  Line l{{1, 2, 0}, {3, 4, 0}};
+  body(v, l);
+  type(kText, 2);
+  Text t;
+  t.insert = {5, 6, 0};
+  t.height = 0.75;
+  t.oblique = 10;
+  t.text = "FOO";
+  body(v, t);
+  type(kRepeat, 0);
+  type(kBlock, 0);
+  out.rs(2), out.bytes("B1"), out.rd(1), out.rd(1);
+  type(kCircle, 3);
+  Circle ci;
+  body(v, ci);
+  type(kEndBlk, 0);
+  type(kInsert, 1);
+  out.rs(2), out.bytes("B1");
+  for (double x : {7.0, 8.0, 2.0, 2.0}) out.rd(x);
+  out.rd(0.5);
+  type(0x100 - kLine, 2);  // an erased line
+  body(v, l);
+  if (withUnknownType) type(99, 0);
+  return out.buf();
+}
+
+TEST(Dwg12Reader, ReadsRelease14Entities) {
+  std::vector<std::string> w;
+  Document d = readDwg12(release14File(8, false), &w);
+  EXPECT_TRUE(w.empty()) << w.front();
+  EXPECT_EQ(d.header.acadver, "AC1.40");
+  EXPECT_EQ(d.release, Release::R2_5);
+  EXPECT_EQ(d.header.extMax, (Vec3{8, 8, 0}));
+  const auto& ms = d.modelSpace().entities;
+  ASSERT_EQ(ms.size(), 3u);
+  EXPECT_EQ(ms[0].get<Line>().end, (Vec3{3, 4, 0}));
+  EXPECT_EQ(ms[0].common.layer, "2");
+  EXPECT_EQ(ms[1].get<Text>().text, "FOO");
+  EXPECT_DOUBLE_EQ(ms[1].get<Text>().oblique, 10);
+  EXPECT_EQ(ms[2].get<Insert>().block, "B1");
+  EXPECT_DOUBLE_EQ(ms[2].get<Insert>().rotation, 0.5 * 180 / M_PI);
+  const Block* b = d.findBlock("B1");
+  ASSERT_NE(b, nullptr);
+  ASSERT_EQ(b->entities.size(), 1u);
+  EXPECT_EQ(b->entities[0].common.layer, "3");
+  EXPECT_EQ(d.unsupported["REPEAT"], 1);
+  std::vector<std::string> layers;
+  for (const auto& e : d.layers.entries) layers.push_back(e.rec.name);
+  EXPECT_EQ(layers, (std::vector<std::string>{"0", "1", "2", "3"}));
+  // An unknown type ends the entities with a warning; the count bounds the rest.
+  w.clear();
+  d = readDwg12(release14File(20, true), &w);
+  ASSERT_EQ(w.size(), 1u);
+  EXPECT_NE(w[0].find("entity type 99"), std::string::npos) << w[0];
+  EXPECT_EQ(d.modelSpace().entities.size(), 3u);
+  d = readDwg12(release14File(2, true), &w);
+  EXPECT_EQ(d.modelSpace().entities.size(), 2u);
 }
 
 // --- damaged files --------------------------------------------------------------------------------
