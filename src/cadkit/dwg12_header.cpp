@@ -6,7 +6,6 @@
 #include <map>
 
 #include "cadkit/dxf_header.h"
-#include "cadkit/dxf_tags.h"
 
 namespace kelvaro::cad::dwg12 {
 namespace {
@@ -263,6 +262,23 @@ void putVar(Document& doc, const char* name, std::vector<Tag> tags) {
   doc.header.all.push_back({name, std::move(tags)});
 }
 
+// The typed header fields as the tags a DXF file would carry.
+struct TypedVars {
+  std::map<std::string, std::vector<Tag>>& vars;
+  template <class T>
+  void var(const char* name, int code, T& v, Opt = {}) {
+    std::vector<Tag> t;
+    if constexpr (std::is_same_v<T, std::string>) t.push_back(text(code, v));
+    else if constexpr (std::is_same_v<T, double>) t.push_back(real(code, v));
+    else if constexpr (std::is_same_v<T, Vec2>) t = {real(code, v.x), real(code + 10, v.y)};
+    else if constexpr (std::is_same_v<T, Vec3>) t = {real(code, v.x), real(code + 10, v.y), real(code + 20, v.z)};
+    else if constexpr (std::is_same_v<T, AcadDate>) t.push_back(real(code, v.day + v.ms / 86400000.0));
+    else if constexpr (std::is_same_v<T, Handle>) t.push_back(text(code, handleText(v)));
+    else t.push_back(integer(code, v));
+    vars[name] = std::move(t);
+  }
+};
+
 }  // namespace
 
 int varCount(Ver v) {
@@ -382,21 +398,12 @@ void resolveHeaderNames(const std::vector<std::pair<int, int>>& indexes, const N
 
 void writeHeaderVars(ByteOut& out, Ctx& c, const Directory& dir, const Document& doc,
                      std::vector<std::pair<int, std::size_t>>& tablePatches) {
-  // The typed variables are the truth; the kept ones fill in the rest. Both go through the DXF
-  // header writer once, so each variable's tags are the ones a DXF file would carry.
+  // The typed variables are the truth; the kept ones fill in the rest.
   Header h = doc.header;
-  TagSink sink(Release::R2000, {}, CodePage("ANSI_1252"));
-  cad::writeHeaderVars(h, sink, true);
   std::map<std::string, std::vector<Tag>> vars;
-  {
-    TagSource src(sink.bytes());
-    Tag t;
-    std::string cur;
-    while (src.next(t)) {
-      if (t.code == 9) cur = t.asText();
-      else if (!cur.empty()) vars[cur].push_back(t);
-    }
-  }
+  for (const auto& hv : h.all) vars[hv.name] = hv.tags;
+  TypedVars typed{vars};
+  h.describe(typed);
   auto value = [&](const Var& var, int k, double dflt) {
     auto it = vars.find(var.name);
     if (!*var.name || it == vars.end()) return dflt;

@@ -83,6 +83,7 @@ class Reader {
     if (ver_ >= Ver::V11) checkAuxHeader();
     // Layers of 1.4 files are numbers without a table.
     for (const auto& l : oldLayers_) addEntry(doc_.layers, Layer{.name = l});
+    settleHandles();
     if (skipped_) warn(std::to_string(skipped_) + " entities could not be read and were left out");
     if (crcBad_) warn(std::to_string(crcBad_) + " records have a wrong checksum");
     return std::move(doc_);
@@ -101,6 +102,21 @@ class Reader {
     if (ver_ < Ver::V11) return;
     if (start < 16 || !markAt(start - 16, markBegin(m))) warn(std::string("the start marker of the ") + what + " is missing");
     if (!markAt(end, markEnd(m))) warn(std::string("the end marker of the ") + what + " is missing");
+  }
+
+  // Handles come from the file (R10 and later); the spaces get none of their own, a repeated
+  // handle is dropped (and given a fresh one on save), and new ones start past all of them.
+  void settleHandles() {
+    for (const char* space : {kModelSpace, kPaperSpace})
+      if (Block* b = doc_.findBlock(space)) b->frame.handle = b->endFrame.handle = {};
+    std::set<std::uint64_t> seen;
+    std::uint64_t top = doc_.header.handseed.v;
+    forEachFrame(doc_, [&](Frame& f) {
+      if (!f.handle) return;
+      if (!seen.insert(f.handle.v).second) f.handle = {};
+      else top = std::max(top, f.handle.v + 1);
+    });
+    doc_.nextHandle = std::max<std::uint64_t>(top, 1);
   }
 
   // R11/12 end with a copy of the section directory; a file cut short loses it first.
@@ -292,6 +308,11 @@ class Reader {
         segEnd = targetEnd;
         continue;
       }
+      // Jumps may lead back over read entities; no file holds more entities than bytes / 8.
+      if (++parsed_ > d_.size() / 8 + 16) {
+        warn("the entities loop back on themselves; reading stops");
+        break;
+      }
       if (!(type & 0x80)) {  // the high bit marks an erased entity
         ByteIn in(d_, pos + 1, dataEnd);
         entity(in, type, blocks, pos - start);
@@ -357,10 +378,12 @@ class Reader {
         v.pz(b.base);
         if (!in.ok() || erased) break;
         if (name.empty()) name = "*BLOCK" + std::to_string(doc_.blocks.size());
-        Block& blk = doc_.addBlock(name);
+        Block* existing = doc_.findBlock(name);
+        Block& blk = existing ? *existing : doc_.addBlock(name);
         blk.begin = std::move(b);
         blk.begin.name = name;
         blk.common.layer = layer;
+        blk.frame.handle = blk.endFrame.handle = {};
         block_ = static_cast<std::size_t>(&blk - doc_.blocks.data());
         break;
       }
@@ -509,12 +532,14 @@ class Reader {
       name = "*BLOCK" + std::to_string(doc_.blocks.size());
       warn("a block at offset " + hex(offset) + " has no name; it is called " + name);
     }
-    Block& blk = doc_.addBlock(name);
+    Block* existing = doc_.findBlock(name);
+    Block& blk = existing ? *existing : doc_.addBlock(name);
     blk.begin = std::move(b);
     blk.begin.name = name;
     if (entry) blk.begin.flags = entry->flags;
     blk.common = e.common;
     blk.frame = e.frame;
+    blk.endFrame.handle = {};
     block_ = static_cast<std::size_t>(&blk - doc_.blocks.data());
     seq_.open = false;
   }
@@ -532,6 +557,7 @@ class Reader {
   Seq seq_;
   int skipped_ = 0, crcBad_ = 0;
   std::set<std::string> oldLayers_;
+  std::size_t parsed_ = 0;
 };
 
 }  // namespace

@@ -508,7 +508,17 @@ bool tagsToEed(const std::vector<Tag>& tags, const Names& names, const CodePage&
       }
       case 4: {
         std::string hex = t.asText(), b;
-        for (std::size_t k = 0; k + 1 < hex.size(); k += 2) b.push_back(static_cast<char>(std::stoi(hex.substr(k, 2), nullptr, 16)));
+        auto nibble = [](char ch) -> int {
+          if (ch >= '0' && ch <= '9') return ch - '0';
+          if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+          if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+          return -1;
+        };
+        for (std::size_t k = 0; k + 1 < hex.size(); k += 2) {
+          int hi = nibble(hex[k]), lo = nibble(hex[k + 1]);
+          if (hi < 0 || lo < 0) return raw.clear(), false;
+          b.push_back(static_cast<char>(hi * 16 + lo));
+        }
         if (b.size() > 255) return raw.clear(), false;
         o.rc(4), o.rc(static_cast<std::uint8_t>(b.size())), o.bytes(b);
         break;
