@@ -346,6 +346,31 @@ TEST(Dwg12Reader, ReadsRelease14Entities) {
   EXPECT_EQ(d.modelSpace().entities.size(), 2u);
 }
 
+// Text that cannot live in a DXF line (read from a damaged file) still saves as DWG.
+TEST(Dwg12Writer, OddHeaderTextAndExtendedDataDoNotStopASave) {
+  Document d = test::sampleDrawing();
+  Tag menu;
+  menu.code = 1;
+  menu.text = "acad\nmenu\r";
+  d.header.all.push_back({"$MENU", {menu}});
+  d.header.clayer = "odd\nlayer";
+  Entity vp = makeEntity(Viewport{});
+  Tag app, bin;
+  app.code = 1001, app.text = "KELVARO";
+  bin.code = 1004, bin.text = "ZZ";  // not hexadecimal
+  vp.frame.xdata() = {app, bin};
+  vp.common.paperSpace = 1;
+  d.paperSpace().entities.push_back(vp);
+  SaveReport rep;
+  std::string bytes;
+  ASSERT_NO_THROW(bytes = writeDwg12(d, Release::R12, &rep));
+  std::vector<std::string> w;
+  Document back = readDwg12(bytes, &w);
+  EXPECT_TRUE(w.empty());
+  EXPECT_EQ(back.header.clayer, "odd\nlayer");
+  EXPECT_EQ(rep.dropped["extended data that does not fit"], 1);
+}
+
 // --- damaged files --------------------------------------------------------------------------------
 
 TEST(Dwg12Reader, RejectsWhatIsNotAnOldDwg) {
