@@ -318,7 +318,7 @@ class Writer {
         else dropped("extended data that does not fit");
       }
     } else if (!xd.empty()) {
-      dropped(ver_ >= Ver::V11 ? "extended data of model space entities" : "extended data");
+      dropped(ver_ >= Ver::V11 ? "extended data outside paper space" : "extended data");
     }
     return h;
   }
