@@ -107,8 +107,10 @@ std::string FieldIn::nameOf(Tbl t, int i, bool wide) const {
     if (i == (wide ? 32766 : 254)) return "BYBLOCK";
   }
   if (t == Tbl::Layer && c_.ver < Ver::V2_10) return std::to_string(i);
-  const auto& l = c_.names ? c_.names->of(t) : std::vector<std::string>{};
-  if (i >= 0 && i < static_cast<int>(l.size())) return l[static_cast<std::size_t>(i)];
+  if (c_.names) {
+    const auto& l = c_.names->of(t);
+    if (i >= 0 && i < static_cast<int>(l.size())) return l[static_cast<std::size_t>(i)];
+  }
   if (t == Tbl::Layer) return "0";
   if (t == Tbl::Ltype) return "CONTINUOUS";
   if (t == Tbl::Style || t == Tbl::DimStyle) return "STANDARD";

@@ -1,6 +1,7 @@
 // Reading DWG files before R13: the file header and its section directory, the header
 // variables, the tables (read first, as entities name their entries by index) and the entity,
 // block and extra entity sections.
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -109,14 +110,18 @@ class Reader {
   void settleHandles() {
     for (const char* space : {kModelSpace, kPaperSpace})
       if (Block* b = doc_.findBlock(space)) b->frame.handle = b->endFrame.handle = {};
-    std::set<std::uint64_t> seen;
+    std::vector<std::uint64_t> all;
     std::uint64_t top = doc_.header.handseed.v;
     forEachFrame(doc_, [&](Frame& f) {
-      if (!f.handle) return;
-      if (!seen.insert(f.handle.v).second) f.handle = {};
-      else top = std::max(top, f.handle.v + 1);
+      if (f.handle) all.push_back(f.handle.v), top = std::max(top, f.handle.v + 1);
     });
     doc_.nextHandle = std::max<std::uint64_t>(top, 1);
+    std::sort(all.begin(), all.end());
+    if (std::adjacent_find(all.begin(), all.end()) == all.end()) return;
+    std::set<std::uint64_t> seen;
+    forEachFrame(doc_, [&](Frame& f) {
+      if (f.handle && !seen.insert(f.handle.v).second) f.handle = {};
+    });
   }
 
   // R11/12 end with a copy of the section directory; a file cut short loses it first.
@@ -658,8 +663,12 @@ Document readDwg12(std::string_view data, std::vector<std::string>* warnings) {
 
 Document readDwg12File(const std::filesystem::path& path, std::vector<std::string>* warnings) {
   std::ifstream f(path, std::ios::binary);
-  if (!f) throw DwgError("cannot open " + path.string());
-  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  if (!f || ec) throw DwgError("cannot open " + path.string());
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  f.read(bytes.data(), static_cast<std::streamsize>(size));
+  bytes.resize(static_cast<std::size_t>(f.gcount()));
   return readDwg12(bytes, warnings);
 }
 
