@@ -371,6 +371,22 @@ TEST(Dwg12Writer, OddHeaderTextAndExtendedDataDoNotStopASave) {
   EXPECT_EQ(rep.dropped["extended data that does not fit"], 1);
 }
 
+TEST(Dwg12Reader, RepeatedHandlesAreDroppedAndNewOnesStartPastAll) {
+  Document d;
+  for (int i = 0; i < 3; ++i) {
+    Entity e = makeEntity(Line{{0, 0, 0}, {double(i), 1, 0}});
+    e.frame.handle = Handle{0x500};
+    d.modelSpace().entities.push_back(e);
+  }
+  Document back = readDwg12(writeDwg12(d, Release::R12));
+  const auto& ms = back.modelSpace().entities;
+  ASSERT_EQ(ms.size(), 3u);
+  EXPECT_EQ(ms[0].frame.handle, Handle{0x500});
+  EXPECT_FALSE(ms[1].frame.handle);
+  EXPECT_FALSE(ms[2].frame.handle);
+  EXPECT_GT(back.newHandle().v, 0x500u);
+}
+
 // --- damaged files --------------------------------------------------------------------------------
 
 TEST(Dwg12Reader, RejectsWhatIsNotAnOldDwg) {
