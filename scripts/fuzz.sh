@@ -25,11 +25,14 @@ for target in "$dir"/fuzz/fuzz_*; do
   name=$(basename "$target")
   corpus="$dir/corpus-$name"
   mkdir -p "$corpus"
-  # Seeds: the target's own small files, else sample drawings under 64 KB.
+  # Seeds: the target's own small files, else sample drawings under 64 KB (DWG ones for the
+  # pre-R13 DWG target).
+  pattern='*.dxf'
+  [ "$name" = fuzz_dwg12 ] && pattern='*.dwg'
   if [ -d "$root/fuzz/seeds/$name" ]; then
     cp -n "$root/fuzz/seeds/$name"/* "$corpus/" 2>/dev/null || true
   elif [ -d "$shared/corpus" ]; then
-    find "$shared/corpus" -iname '*.dxf' -size -64k -exec cp -n {} "$corpus/" \; 2>/dev/null || true
+    find "$shared/corpus" -iname "$pattern" -size -64k -exec cp -n {} "$corpus/" \; 2>/dev/null || true
   fi
   # Seeds of a target's own (e.g. small SHX fonts).
   if [ -d "$root/fuzz/seeds/$name" ]; then

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "cadkit/acad_date.h"
+#include "cadkit/dwg12_io.h"
 #include "cadkit/dxf_io.h"
 #include "cadkit/vec_internal.h"
 
@@ -173,12 +174,16 @@ AdDrawing adLoadFile(const char* path, int, int) {
     if (!f) return fail(kAdCannotRead, path);
     char magic[6] = {};
     f.read(magic, 6);
-    if (std::string m; isDwg(std::string_view(magic, static_cast<std::size_t>(f.gcount())), &m))
-      return fail(kAdDwgUnsupported, m);
+    std::string_view head(magic, static_cast<std::size_t>(f.gcount()));
+    std::string m;
     f.close();
     ReadProgress report;
     if (s.progress) report = [fn = s.progress, user = s.progressUser](int percent) { fn(percent, user); };
-    o->doc = readDxfFile(path, report);
+    if (isDwg12(head)) o->doc = readDwg12File(path);
+    else if (isDwg(head, &m)) return fail(kAdDwgUnsupported, m);
+    else o->doc = readDxfFile(path, report);
+  } catch (const DwgError& e) {
+    return fail(kAdInvalidFile, e.what());
   } catch (const DxfError& e) {
     return fail(kAdInvalidFile, e.what());
   } catch (const std::exception& e) {
@@ -213,7 +218,15 @@ int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int pl
   Open* o = get(d);
   if (!o) return 0;
   if (!path) return fail(kAdBadArgument);
-  if (kind == 0) return fail(kAdDwgUnsupported, "saving");
+  if (kind == 0 && (version < 0 || version > 4)) return fail(kAdDwgUnsupported, "saving");
+  if (kind == 0) {
+    try {
+      saveDwg12File(o->doc, path, releaseFromIndex(version));
+    } catch (const std::exception& e) {
+      return fail(kAdCannotWrite, e.what());
+    }
+    return 1;
+  }
   WriteOptions opt;
   opt.binary = kind == 2;
   opt.places = places;
@@ -264,6 +277,13 @@ int adFileDisplayableInPaperspace(AdDrawing d) {
 }
 
 int adLwplineEnttype(AdDrawing) { return kAdEntLwpline; }
+
+std::string adFileReleaseName(AdDrawing d) {
+  Open* o = get(d);
+  if (!o) return {};
+  const char* old = dwg12ReleaseName(o->doc.header.acadver);
+  return old ? old : releaseName(o->doc.release);
+}
 
 int adExtractBmpFromFileToFile(const char* drawingPath, const char* bitmapPath) {
   std::string hex;

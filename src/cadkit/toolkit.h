@@ -107,6 +107,8 @@ int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int pl
 void adTerminateVectorize(AdDrawing d);
 int adCloseFile(AdDrawing d);
 int adFileVersionLoaded(AdDrawing d);
+// The release the loaded file really has ("2.10" for a file that reports version 0).
+std::string adFileReleaseName(AdDrawing d);
 AdHeader* adHeaderPointer(AdDrawing d);
 int adFileDisplayableInPaperspace(AdDrawing d);
 int adLwplineEnttype(AdDrawing d);

@@ -1,9 +1,10 @@
-// kelvaro-cli convert IN OUT --release R [--binary]: saves a drawing as another DXF release.
+// kelvaro-cli convert IN OUT --release R [--binary]: saves a drawing as another release, DXF or
+// (2.5 to 11/12) DWG.
 #include <filesystem>
 #include <ostream>
 
 #include "app/cli/command.h"
-#include "cadkit/dxf_io.h"
+#include "cadkit/dwg12_io.h"
 
 namespace kelvaro::cli {
 namespace {
@@ -36,15 +37,18 @@ int run(const std::vector<std::string>& argv, Io& io) {
   if (ext != ".dxf" && ext != ".dwg") throw UsageError("OUT must end in .dxf or .dwg");
   if (!std::filesystem::exists(in)) throw FileError("Could not find file " + in);
   Document doc;
+  std::vector<std::string> warnings;
   try {
-    doc = readDxfFile(in);
-  } catch (const DxfError& e) {
+    doc = readDrawingFile(in, &warnings);
+  } catch (const std::runtime_error& e) {
     throw FileError(in + ": " + e.what());
   }
-  if (ext == ".dwg") throw FileError(out + ": writing DWG drawings is not supported yet");
+  for (const auto& w : warnings) io.err << "warning: " << in << ": " << w << "\n";
+  if (ext == ".dwg" && index > 4) throw FileError(out + ": writing DWG drawings of release " + rel + " is not supported yet");
   SaveReport report;
   try {
-    saveDxfFile(doc, out, releaseFromIndex(index), opt, &report);
+    if (ext == ".dwg") saveDwg12File(doc, out, releaseFromIndex(index), &report);
+    else saveDxfFile(doc, out, releaseFromIndex(index), opt, &report);
   } catch (const std::exception& e) {
     throw FileError(e.what());
   }
@@ -54,7 +58,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
   return kOk;
 }
 }  // namespace
-KELVARO_CLI_COMMAND("convert", "save a DXF drawing as another release (DXF, ASCII or binary)",
+KELVARO_CLI_COMMAND("convert", "save a drawing as another release (DXF, ASCII or binary; DWG 2.5 to 11/12)",
                     "kelvaro-cli convert IN OUT --release 2.5|2.6|9|10|11/12|13|14|2000 [--binary] [--places N] "
                     "[--no-zero-suppression]",
                     run);

@@ -1,6 +1,7 @@
 // kelvaro-cli info FILE: what a drawing holds, as JSON.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "app/cli/command.h"
@@ -9,6 +10,7 @@
 #include "cadkit/dxf_io.h"
 #include "cadkit/toolkit.h"
 #include "cadkit/vectorize.h"
+#include "cadkit/dwg12_io.h"
 
 namespace kelvaro::cli {
 namespace {
@@ -33,11 +35,16 @@ int run(const std::vector<std::string>& argv, Io& io) {
   const std::string& path = args.positional[0];
   if (!std::filesystem::exists(path)) throw FileError("Could not find file " + path);
   Document loaded;
+  std::vector<std::string> warnings;
   try {
-    loaded = readDxfFile(path);
-  } catch (const DxfError& e) {
+    loaded = readDrawingFile(path, &warnings);
+  } catch (const std::runtime_error& e) {
     throw FileError(path + ": " + e.what());
   }
+  for (const auto& w : warnings) io.err << "warning: " << w << "\n";
+  std::string magic(6, '\0');
+  std::ifstream(path, std::ios::binary).read(magic.data(), 6);
+  const bool dwg = isDwg12(magic);
   // The toolkit holds the drawing so that missing header extents come from the geometry.
   struct Held {
     AdDrawing d;
@@ -55,8 +62,8 @@ int run(const std::vector<std::string>& argv, Io& io) {
   j.beginObject();
   j.field("file", path);
   j.field("release", doc.hadHeader ? doc.header.acadver : std::string(releaseMagic(doc.release)));
-  j.field("releaseName", releaseName(doc.release));
-  j.field("format", doc.binary ? "binary DXF" : "ASCII DXF");
+  j.field("releaseName", dwg ? dwg12ReleaseName(magic) : releaseName(doc.release));
+  j.field("format", dwg ? "DWG" : doc.binary ? "binary DXF" : "ASCII DXF");
   j.key("header").beginObject();
   date(j, "created", doc.header.created);
   date(j, "updated", doc.header.updated);
@@ -125,6 +132,6 @@ int run(const std::vector<std::string>& argv, Io& io) {
   return kOk;
 }
 }  // namespace
-KELVARO_CLI_COMMAND("info", "describe a DXF drawing (release, header, tables, entity counts) as JSON",
+KELVARO_CLI_COMMAND("info", "describe a DXF or DWG drawing (release, header, tables, entity counts) as JSON",
                     "kelvaro-cli info FILE [--output FILE.json]", run);
 }  // namespace kelvaro::cli
