@@ -146,11 +146,12 @@ bool drawingExtents(AdDrawing d, DrawingState& st, Vec3& lo, Vec3& hi) {
     return true;
   }
   if (!headerOk) return true;
-  // A header whose box differs from the geometry's by more than a tenth of its size is stale.
+  // The header's box is taken when it holds the geometry and is at most a tenth larger on
+  // any side (it is exact where tessellated curves fall short); otherwise it is stale.
   double size = std::max({hi.x - lo.x, hi.y - lo.y, 1e-9});
-  double tol = 0.1 * size;
-  if (std::fabs(hlo.x - lo.x) <= tol && std::fabs(hlo.y - lo.y) <= tol && std::fabs(hhi.x - hi.x) <= tol &&
-      std::fabs(hhi.y - hi.y) <= tol) {
+  double tol = 0.1 * size, slack = 1e-9 * size;
+  if (hlo.x <= lo.x + slack && hlo.y <= lo.y + slack && hhi.x >= hi.x - slack && hhi.y >= hi.y - slack &&
+      lo.x - hlo.x <= tol && lo.y - hlo.y <= tol && hhi.x - hi.x <= tol && hhi.y - hi.y <= tol) {
     lo.x = hlo.x, lo.y = hlo.y, hi.x = hhi.x, hi.y = hhi.y;
   }
   return true;

@@ -212,11 +212,14 @@ TEST_F(VecView, HeaderExtentsOnlyWhenTheyAgreeWithTheGeometry) {
   AdViewRecord v;
   ASSERT_EQ(adZoomExtents(d, v), 1);
   EXPECT_NEAR(v.width, 10 * 1.02, 1e-9);
-  live().header.extMin = {-0.5, 0, 0};
+  live().header.extMin = {-0.5, 0, 0};  // a little larger: taken
   live().header.extMax = {10.5, 10, 0};
-  adForceRegen(d);
   ASSERT_EQ(adZoomExtents(d, v), 1);
   EXPECT_NEAR(v.width, 11 * 1.02, 1e-9);
+  live().header.extMin = {0.5, 0, 0};  // smaller than the geometry: it would cut it off
+  live().header.extMax = {10, 10, 0};
+  ASSERT_EQ(adZoomExtents(d, v), 1);
+  EXPECT_NEAR(v.width, 10 * 1.02, 1e-9);
 }
 
 TEST_F(VecView, InitialViewIsTheActiveViewportElseTheExtents) {
