@@ -140,7 +140,15 @@ Walk::Walk(const Document& doc, DrawingState& st, DrawSink* sink) : doc_(doc), s
     layerFrozen_.push_back(false);
   }
   for (const auto& b : doc.blocks) blocks_.emplace(b.name(), &b);
-  for (const auto& s : doc.styles.entries) styles_.emplace(s.rec.name, &s.rec);
+  for (const auto& s : doc.styles.entries) {
+    styles_.emplace(s.rec.name, &s.rec);
+    const auto& x = s.frame.xdata();
+    for (std::size_t i = 0; i + 1 < x.size(); ++i)
+      if (x[i].code == 1001 && x[i].text == "ACAD" && x[i + 1].code == 1000 && !x[i + 1].text.empty()) {
+        families_.emplace(s.rec.name, x[i + 1].text);
+        break;
+      }
+  }
   defaultStyle_.name = "STANDARD";
 }
 
@@ -151,6 +159,13 @@ const TextStyle& Walk::style(std::string_view name) {
   if (it != styles_.end()) return *it->second;
   it = styles_.find(std::string_view("STANDARD"));
   return it != styles_.end() ? *it->second : defaultStyle_;
+}
+
+const std::string& Walk::ttfFamily(std::string_view style) const {
+  static const std::string none;
+  if (families_.empty()) return none;
+  auto it = families_.find(style);
+  return it == families_.end() ? none : it->second;
 }
 
 const Object* Walk::object(Handle h) {

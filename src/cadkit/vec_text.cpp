@@ -83,6 +83,7 @@ void drawText(Walk& w, const Entity&, const TextBase& t, int valign, const std::
   Collect out(w, m * ocsToWorld(t.normal), t.insert.z, a);
   TextLayoutOptions opt;
   opt.quickText = w.quickText();
+  opt.ttfFamily = w.ttfFamily(t.style);
   const TextStyle& style = w.style(t.style);
   if (textOverride.empty()) return layoutText(t, valign, style, w.fonts(), out, opt);
   TextBase copy = t;
@@ -94,6 +95,7 @@ void drawMText(Walk& w, const MText& t, const Affine& m, const Attr& a) {
   if (!std::isfinite(t.height) || !finite(t.insert)) return;
   TextLayoutOptions opt;
   opt.quickText = w.quickText();
+  opt.ttfFamily = w.ttfFamily(t.style);
   const TextStyle& style = w.style(t.style);
   Vec3 n = unit(t.normal);
   if (n.x == 0 && n.y == 0 && n.z == 1) {

@@ -70,6 +70,8 @@ class Walk {
   DrawingState& state() { return st_; }
   FontLibrary& fonts();
   const TextStyle& style(std::string_view name);
+  // The TrueType family a style names in its extended data, or empty.
+  const std::string& ttfFamily(std::string_view style) const;
   bool quickText() const { return doc_.header.quickText != 0; }
   bool full() const { return aborted_; }
 
@@ -103,6 +105,7 @@ class Walk {
   NameMap<int> linetypeIndex_;
   NameMap<const Block*> blocks_;
   NameMap<const TextStyle*> styles_;
+  NameMap<std::string> families_;
   std::unordered_map<std::uint64_t, const Object*> objects_;
   bool objectsIndexed_ = false;
   std::unique_ptr<FontLibrary> fonts_;

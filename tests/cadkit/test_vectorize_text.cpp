@@ -85,6 +85,26 @@ TEST_F(VecText, TrueTypeRunsGoToTheSinkWhenItTakesTheFont) {
   EXPECT_GT(lines().size(), 0u);
 }
 
+TEST_F(VecText, StylesNamingAFamilyAreTrueType) {
+  TableEntry<TextStyle> st;
+  st.rec.name = "TITLE";
+  st.rec.font = "";  // only the family in the extended data
+  Tag app;
+  app.code = 1001;
+  app.text = "ACAD";
+  Tag fam;
+  fam.code = 1000;
+  fam.text = "Arial Narrow";
+  st.frame.xdata() = {app, fam};
+  doc.styles.entries.push_back(st);
+  Text t = text({10, 10, 0}, 5, "North");
+  t.style = "title";
+  add(t);
+  sink.acceptTtf = true;
+  draw();
+  ASSERT_EQ(sink.count(Call::Ttf), 1u);
+}
+
 TEST_F(VecText, AttributesShowDefinitionsInsideBlocksDoNot) {
   Block& b = block("TAG");
   AttDef def;
