@@ -60,6 +60,9 @@ class TMainForm : public QMainWindow {
   QLabel* statusPanel(int i) const;
   CommandState commandState() const { return state_; }
   int generatedCount() const { return generatedCount_; }
+  // Set once the CAD toolkit has been started by a drawing load or a browse window.
+  bool toolkitReady() const { return toolkitReady_; }
+  void setToolkitReady(bool ready) { toolkitReady_ = ready; }
 
   void SetCommandState(CommandState state);
   void RebuildHistoryMenu();
@@ -123,6 +126,7 @@ class TMainForm : public QMainWindow {
   bool visShadow_ = true;
   CommandState state_ = CommandState::None;
   int generatedCount_ = 0;
+  bool toolkitReady_ = false;
   QPointer<TfrmShadow> frmShadow_;
 };
 
