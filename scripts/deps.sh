@@ -5,7 +5,7 @@
 set -euo pipefail
 want=${1:-run}
 run_pkgs=(cmake ninja-build g++ ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-image-formats-plugins
   libtidy-dev zlib1g-dev libjpeg-dev libtiff-dev
   fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev)

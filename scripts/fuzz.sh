@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in their own build folder and runs each one for a
-# bounded time, seeded from small sample drawings.
+# bounded time, seeded from fuzz/seeds/<target>/ or small sample drawings.
 #   KELVARO_FUZZ_SECONDS=60   time per target
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,9 +22,15 @@ for target in "$dir"/fuzz/fuzz_*; do
   name=$(basename "$target")
   corpus="$dir/corpus-$name"
   mkdir -p "$corpus"
-  # Seeds: sample drawings under 64 KB.
-  if [ -d "$shared/corpus" ]; then
+  # Seeds: the target's own small files, else sample drawings under 64 KB.
+  if [ -d "$root/fuzz/seeds/$name" ]; then
+    cp -n "$root/fuzz/seeds/$name"/* "$corpus/" 2>/dev/null || true
+  elif [ -d "$shared/corpus" ]; then
     find "$shared/corpus" -iname '*.dxf' -size -64k -exec cp -n {} "$corpus/" \; 2>/dev/null || true
+  fi
+  # Seeds of a target's own (e.g. small SHX fonts).
+  if [ -d "$root/fuzz/seeds/$name" ]; then
+    cp -n "$root/fuzz/seeds/$name"/* "$corpus/" 2>/dev/null || true
   fi
   echo "== $name for ${seconds}s"
   "$target" "$corpus" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \

@@ -27,6 +27,10 @@ class StrokeFont {
   // Below-baseline depth in capital heights (for line spacing and boxes).
   virtual double descent() const { return 0.33; }
   virtual bool isBigFont() const { return false; }
+  // Big fonts: whether a byte starts a double-byte code (their escape ranges).
+  virtual bool isLeadByte(unsigned byte) const { return false; }
+  // Shape fonts number glyphs by code-page byte and keep °, ± and ⌀ at 256-258.
+  virtual bool isUnicode() const { return true; }
 };
 
 // The built-in stroke font: printable ASCII, Latin-1 letters and the CAD symbols (degree,

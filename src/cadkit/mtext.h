@@ -20,6 +20,8 @@ struct MTextFormat {
   std::uint32_t trueColor = 0;  // \c: 0xRRGGBB when hasTrueColor
   bool hasTrueColor = false;
   int align = 0;            // \A: 0 bottom, 1 centre, 2 top (vertical alignment in the line)
+  double heightScale = 1;   // relative \H..x applied while the height is still the entity's
+  bool fontIsFamily = false;  // \f (a TrueType family) rather than \F (a font file)
 };
 
 struct MTextRun {

@@ -252,10 +252,14 @@ Document* adDocument(AdDrawing d) {
 int adFileDisplayableInPaperspace(AdDrawing d) {
   Open* o = get(d);
   if (!o) return 0;
+  // Something to show: any entity but the sheet's own overall viewport.
   const Block* p = o->doc.findBlock(kPaperSpace);
   int n = 0;
   if (p)
-    for (const auto& e : p->entities) n += e.is<Viewport>() ? 1 : 0;
+    for (const auto& e : p->entities) {
+      const auto* vp = e.as<Viewport>();
+      n += vp && vp->id == 1 ? 0 : 1;
+    }
   return n;
 }
 

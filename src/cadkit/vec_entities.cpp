@@ -34,6 +34,16 @@ double sweepOf(double startDeg, double endDeg) {
   return s * M_PI / 180;
 }
 
+// The centre of the arc a bulge makes between a and b; false for a straight segment.
+bool bulgeCentre(Vec2 a, Vec2 b, double bulge, Vec3& c) {
+  double dx = b.x - a.x, dy = b.y - a.y, chord = std::hypot(dx, dy);
+  if (std::fabs(bulge) < 1e-9 || !(chord > 0) || !std::isfinite(bulge)) return false;
+  double h = chord / 2, s = bulge * h;   // signed sagitta
+  double r = (h * h + s * s) / (2 * s);  // signed radius
+  c = {(a.x + b.x) / 2 - dy / chord * (r - s), (a.y + b.y) / 2 + dx / chord * (r - s), 0};
+  return true;
+}
+
 struct WideVertex {
   Vec2 p;
   double w0 = 0, w1 = 0, bulge = 0;
@@ -76,12 +86,18 @@ void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, c
     std::size_t k = seg.size();
     if (k < 2) continue;
     poly.assign(2 * k, Vec3{});
+    Vec3 centre;
+    bool arc = k > 2 && bulgeCentre(A.p, B.p, A.bulge, centre);
     for (std::size_t j = 0; j < k; ++j) {
-      // The offset direction at a point is the mean of the normals of its two neighbours.
-      Vec3 d0 = j > 0 ? seg[j] - seg[j - 1] : seg[1] - seg[0];
-      Vec3 d1 = j + 1 < k ? seg[j + 1] - seg[j] : d0;
-      Vec3 t = unit(unit(d0, {1, 0, 0}) + unit(d1, {1, 0, 0}), unit(d0, {1, 0, 0}));
-      Vec3 nrm{-t.y, t.x, 0};
+      Vec3 nrm;
+      if (arc) {
+        // Along an arc the band keeps its width about the centre: offset radially.
+        Vec3 r = unit(Vec3{seg[j].x - centre.x, seg[j].y - centre.y, 0}, {0, 1, 0});
+        nrm = A.bulge > 0 ? r * -1 : r;
+      } else {
+        Vec3 t = unit(seg[k - 1] - seg[0], {1, 0, 0});
+        nrm = {-t.y, t.x, 0};
+      }
       double f = static_cast<double>(j) / static_cast<double>(k - 1);
       double half = (A.w0 + (A.w1 - A.w0) * f) / 2;
       poly[j] = seg[j] + nrm * half;
@@ -329,19 +345,16 @@ void ole(Walk& w, const Ole2Frame& f, const Affine& m, const Attr& a) {
 }  // namespace
 
 void bulgePoints(Vec2 a, Vec2 b, double bulge, double z, std::vector<Vec3>& out, bool first) {
-  double dx = b.x - a.x, dy = b.y - a.y, chord = std::hypot(dx, dy);
-  if (std::fabs(bulge) < 1e-9 || !(chord > 0) || !std::isfinite(bulge)) {
+  Vec3 c;
+  if (!bulgeCentre(a, b, bulge, c)) {
     if (first) out.push_back({a.x, a.y, z});
     out.push_back({b.x, b.y, z});
     return;
   }
-  double h = chord / 2, s = bulge * h;  // signed sagitta
-  double r = (h * h + s * s) / (2 * s);  // signed radius
-  double lx = -dy / chord, ly = dx / chord;
-  Vec3 c{(a.x + b.x) / 2 + lx * (r - s), (a.y + b.y) / 2 + ly * (r - s), z};
+  c.z = z;
   double a0 = std::atan2(a.y - c.y, a.x - c.x);
   double sweep = 4 * std::atan(bulge);
-  arcPoints(c, std::fabs(r), a0, sweep, out, first);
+  arcPoints(c, std::hypot(a.x - c.x, a.y - c.y), a0, sweep, out, first);
   out.back() = {b.x, b.y, z};
 }
 

@@ -11,6 +11,7 @@ namespace {
 constexpr int kMaxDegree = 15;
 // Pattern families needing more lines than this for one hatch are too dense to show.
 constexpr double kMaxPatternLines = 20000;
+constexpr double kMaxCuts = 5e7;
 
 int perSpan() { return std::max(2, curveSegments(2 * M_PI) / 8); }
 
@@ -195,6 +196,8 @@ void patternLines(Walk& w, const Hatch& h, const Vec3* ring, const int* counts, 
     if (!(std::fabs(dn) > 1e-12 * std::max(1.0, dmax - dmin))) continue;
     double k0 = std::ceil(std::min(dmin / dn, dmax / dn)), k1 = std::floor(std::max(dmin / dn, dmax / dn));
     if (!(k1 - k0 < kMaxPatternLines) || !std::isfinite(k0)) continue;
+    // Each line is cut against every boundary edge: bound that work too.
+    if ((k1 - k0 + 1) * static_cast<double>(total) > kMaxCuts) continue;
     double patLen = 0;
     for (double d : pl.dashes) patLen += std::fabs(d);
     for (double k = k0; k <= k1; k += 1) {

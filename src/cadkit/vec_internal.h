@@ -164,6 +164,8 @@ double lineweightScale();
 // Tessellation: segments for a sweep of `radians` at the current quality (at least 1).
 int curveSegments(double radians);
 
+// Bounds of one regeneration (points kept, entities visited); defaults 16 and 50 million.
+void setRegenLimits(std::size_t points, std::size_t visits);
 // Regenerates the display lists of `st` for drawing `doc` (sink may be null: extents only).
 void regenerate(AdDrawing d, const Document& doc, DrawingState& st, DrawSink* sink);
 // Regenerates when anything the cache depends on changed.

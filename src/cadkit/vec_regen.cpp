@@ -40,7 +40,49 @@ RegenKey keyOf(const Document& doc, const DrawingState& st) {
   return k;
 }
 
+// Releases before 13 keep a viewport's view in its extended data (application "ACAD", a
+// "MVIEW" group): target, direction, twist, height, centre, then the frozen layers' names.
+bool oldViewportView(const Frame& f, ViewportView& v, std::vector<std::string>& frozen) {
+  const auto& x = f.xdata();
+  std::size_t i = 0;
+  while (i < x.size() && !(x[i].code == 1001 && x[i].text == "ACAD")) ++i;
+  if (i + 3 >= x.size() || x[i + 1].code != 1000 || x[i + 1].text != "MVIEW") return false;
+  std::vector<double> nums;
+  int depth = 0;
+  for (i += 2; i < x.size(); ++i) {
+    const Tag& t = x[i];
+    if (t.code == 1001) break;
+    if (t.code == 1002) {
+      depth += t.text == "{" ? 1 : -1;
+      if (depth <= 0) break;
+    } else if (depth == 1 && t.code >= 1010 && t.code <= 1040) {
+      nums.push_back(t.asReal());
+    } else if (depth == 2 && t.code == 1003) {
+      frozen.push_back(t.text);
+    }
+  }
+  if (nums.size() < 10) return false;
+  for (double n : nums)
+    if (!std::isfinite(n)) return false;
+  v.view.target = {nums[0], nums[1], nums[2]};
+  Vec3 dir{nums[3], nums[4], nums[5]};
+  v.view.direction = length(dir) > 0 ? dir : Vec3{0, 0, 1};
+  v.view.twist = nums[6] * M_PI / 180;
+  if (nums[7] > 0) v.view.height = nums[7];
+  v.view.center = {nums[8], nums[9]};
+  v.view.width = v.view.height * v.width / v.height;
+  return true;
+}
+
 }  // namespace
+
+std::size_t Walk::maxPoints = 16'000'000;
+std::size_t Walk::maxVisits = 50'000'000;
+
+void setRegenLimits(std::size_t points, std::size_t visits) {
+  Walk::maxPoints = points;
+  Walk::maxVisits = visits;
+}
 
 void DisplayList::clear() {
   items.clear();
@@ -122,6 +164,9 @@ const Object* Walk::object(Handle h) {
 
 void Walk::space(const Block& b, DisplayList& out, bool layout) {
   out_ = &out;
+  // Most entities give one item of a few points: reserve for that once.
+  out.items.reserve(out.items.size() + b.entities.size());
+  out.pts.reserve(out.pts.size() + 2 * b.entities.size());
   layout_ = layout;
   Attr top;
   Affine id;
@@ -134,8 +179,16 @@ void Walk::space(const Block& b, DisplayList& out, bool layout) {
 
 bool Walk::resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a) {
   if (c.invisible) return false;
-  auto it = layerIndex_.find(std::string_view(c.layer));
-  int li = it == layerIndex_.end() ? layerIndex_.find(std::string_view("0"))->second : it->second;
+  // Neighbouring entities mostly share a layer: compare with the last name before hashing.
+  int li;
+  if (lastLayerIdx_ >= 0 && c.layer == lastLayerName_) {
+    li = lastLayerIdx_;
+  } else {
+    auto it = layerIndex_.find(std::string_view(c.layer));
+    li = it == layerIndex_.end() ? layerIndex_.find(std::string_view("0"))->second : it->second;
+    lastLayerName_ = c.layer;
+    lastLayerIdx_ = li;
+  }
   // Entities of a block on layer "0" take the layer of the insert.
   if (inBlock && c.layer == "0") li = parent.layer;
   if (layerFrozen_[li]) return false;
@@ -182,8 +235,13 @@ bool Walk::resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bo
 
 void Walk::entity(const Entity& e, const Affine& m, const Attr& parent, bool inBlock, int depth) {
   if (depth > kMaxDepth) return;
-  if (out_->pts.size() > kMaxPoints) {
+  if (out_->pts.size() > maxPoints || ++visits_ > maxVisits) {
     aborted_ = true;
+    return;
+  }
+  // The viewer's abort is asked now and then, not for every entity.
+  if ((visits_ & 1023) == 0 && sink_ && sink_->cancelled()) {
+    aborted_ = cancelled_ = true;
     return;
   }
   const auto* ins = e.as<Insert>();
@@ -218,6 +276,13 @@ void Walk::entity(const Entity& e, const Affine& m, const Attr& parent, bool inB
     for (Handle h : vp->frozenLayers)
       for (std::size_t i = 0; i < st_.layers.size(); ++i)
         if (st_.layers[i].handle == h) v.frozen.push_back(static_cast<std::uint16_t>(std::min<std::size_t>(i, 65535)));
+    if (doc_.release < Release::R13) {
+      std::vector<std::string> names;
+      if (oldViewportView(e.frame, v, names))
+        for (const auto& n : names)
+          if (auto li = layerIndex_.find(std::string_view(n)); li != layerIndex_.end())
+            v.frozen.push_back(static_cast<std::uint16_t>(std::min(li->second, 65535)));
+    }
     st_.viewports.push_back(std::move(v));
     return;
   }
@@ -243,6 +308,8 @@ void Walk::insert(const Entity& e, const Insert& ins, const Affine& m, const Att
     double rot = std::isfinite(ins.rotation) ? ins.rotation * M_PI / 180 : 0;
     double c = std::cos(rot), s = std::sin(rot);
     int cols = std::max<int>(1, ins.columns), rows = std::max<int>(1, ins.rows);
+    // A million copies is more than any screen shows; larger arrays lose rows.
+    if (static_cast<long>(cols) * rows > 1'000'000) rows = std::max(1, 1'000'000 / cols);
     Affine ocs = m * ocsToWorld(ins.normal);
     for (int r = 0; r < rows && !aborted_; ++r) {
       for (int k = 0; k < cols && !aborted_; ++k) {
@@ -431,9 +498,10 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
     w.space(*b, st.space, true);
     if (!st.viewports.empty() && model) w.space(*model, st.model, false);
   }
-  if (w.full() && sink) sink->warning("The drawing is too large to show completely.");
+  if (w.full() && !w.cancelled() && sink) sink->warning("The drawing is too large to show completely.");
   st.key = keyOf(doc, st);
-  st.valid = true;
+  // A cancelled regeneration is shown as far as it got and done again next time.
+  st.valid = !w.cancelled();
   st.builtWithSink = sink != nullptr;
 }
 

@@ -66,8 +66,6 @@ class Collect : public TextOut {
 
 }  // namespace
 
-#ifdef KELVARO_HAVE_TEXT_LAYOUT
-
 // Fonts are found through the sink, the way the viewer finds shape files.
 FontLibrary& Walk::fonts() {
   if (!fonts_) {
@@ -94,34 +92,22 @@ void drawText(Walk& w, const Entity&, const TextBase& t, int valign, const std::
 
 void drawMText(Walk& w, const MText& t, const Affine& m, const Attr& a) {
   if (!std::isfinite(t.height) || !finite(t.insert)) return;
-  Affine ocs = ocsToWorld(t.normal);
-  // The plane's elevation: the insertion point measured along the normal.
-  double z = dot(t.insert, unit(t.normal));
-  Collect out(w, m * ocs, z, a);
   TextLayoutOptions opt;
   opt.quickText = w.quickText();
-  layoutMText(t, w.style(t.style), w.fonts(), out, opt);
+  const TextStyle& style = w.style(t.style);
+  Vec3 n = unit(t.normal);
+  if (n.x == 0 && n.y == 0 && n.z == 1) {
+    Collect out(w, m, t.insert.z, a);
+    return layoutMText(t, style, w.fonts(), out, opt);
+  }
+  // Insertion point and direction are world values: lay the text out in its own plane.
+  Vec3 ax, ay;
+  arbitraryAxes(n, ax, ay);
+  MText local = t;
+  local.insert = {dot(t.insert, ax), dot(t.insert, ay), dot(t.insert, n)};
+  local.xDirection = {dot(t.xDirection, ax), dot(t.xDirection, ay), 0};
+  Collect out(w, m * ocsToWorld(n), local.insert.z, a);
+  layoutMText(local, style, w.fonts(), out, opt);
 }
-
-#else
-
-// Without the text layout library the walk draws no text; quick text still shows its box
-// from the nominal character cell so the extents keep their size.
-void drawText(Walk& w, const Entity&, const TextBase& t, int, const std::string& textOverride, const Affine& m,
-              const Attr& a) {
-  if (!w.quickText() || !std::isfinite(t.height + t.rotation + t.widthFactor)) return;
-  const std::string& s = textOverride.empty() ? t.text : textOverride;
-  double len = static_cast<double>(s.size()) * t.height * (t.widthFactor > 0 ? t.widthFactor : 1) * 0.8;
-  double c = std::cos(t.rotation * M_PI / 180), sn = std::sin(t.rotation * M_PI / 180);
-  Vec2 p = {t.insert.x, t.insert.y};
-  Vec2 box[5] = {p, {p.x + c * len, p.y + sn * len}, {p.x + c * len - sn * t.height, p.y + sn * len + c * t.height},
-                 {p.x - sn * t.height, p.y + c * t.height}, p};
-  Collect out(w, m * ocsToWorld(t.normal), t.insert.z, a);
-  out.stroke(box, 5);
-}
-
-void drawMText(Walk&, const MText&, const Affine&, const Attr&) {}
-
-#endif
 
 }  // namespace kelvaro::cad::vec

@@ -94,6 +94,8 @@ class Walk {
   DisplayList* out_ = nullptr;
   bool layout_ = false;
   bool aborted_ = false;
+  bool cancelled_ = false;
+  std::size_t visits_ = 0;
   NameMap<int> layerIndex_;
   std::vector<bool> layerOn_, layerFrozen_;
   std::vector<Pattern> patterns_;
@@ -106,10 +108,14 @@ class Walk {
   TextStyle defaultStyle_;
   std::vector<Vec3> dash_;
   double ltscale_ = 1;
+  std::string_view lastLayerName_;
+  int lastLayerIdx_ = -1;
 
  public:
   const Object* object(Handle h);
-  static constexpr std::size_t kMaxPoints = 60'000'000;  // a runaway block nesting stops here
+  // A runaway block nesting stops at either limit (points kept, entities visited).
+  static std::size_t maxPoints, maxVisits;
+  bool cancelled() const { return cancelled_; }
 };
 
 // Entity handlers (vec_entities.cpp, vec_fill.cpp, vec_text.cpp).

@@ -92,16 +92,79 @@ void TDisplaySink::begin(QPainter* painter, int deviceHeight, const TPalette* pa
   bulkCalls_ = 0;
   penWidth_ = 0;
   p_->setRenderHint(QPainter::Antialiasing, opt.device != DeviceKind::Screen);
+  bits_ = nullptr;
+  QPaintDevice* dev = painter->device();
+  if (opt.device == DeviceKind::Screen && dev && dev->devType() == QInternal::Image && !painter->hasClipping() &&
+      painter->transform().isIdentity() && painter->compositionMode() == QPainter::CompositionMode_SourceOver) {
+    auto* img = static_cast<QImage*>(dev);
+    const auto f = img->format();
+    if ((f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied) &&
+        img->devicePixelRatio() == 1.0) {
+      bits_ = img->bits();
+      stride_ = img->bytesPerLine();
+      devW_ = img->width();
+      devH_ = img->height();
+    }
+  }
   setPen(Qt::black);
 }
 
 void TDisplaySink::end() {
   flush();
   p_ = nullptr;
+  bits_ = nullptr;
+}
+
+void TDisplaySink::directPixel(QPointF a) {
+  const long x = std::lround(a.x()), y = std::lround(a.y());
+  if (x < 0 || y < 0 || x >= devW_ || y >= devH_) return;
+  reinterpret_cast<QRgb*>(bits_ + y * stride_)[x] = pixel_;
+}
+
+// A line from a to b without its last pixel, as a 1-pixel pen draws it; cut to the picture first
+// so that far-off geometry costs nothing.
+void TDisplaySink::directLine(QPointF a, QPointF b) {
+  double x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
+  const double lo = -1.0, hiX = devW_ + 1.0, hiY = devH_ + 1.0;
+  double t0 = 0, t1 = 1;
+  const double dx = x1 - x0, dy = y1 - y0;
+  auto clip = [&](double p, double q) {
+    if (p == 0) return q >= 0;
+    const double r = q / p;
+    if (p < 0) {
+      if (r > t1) return false;
+      if (r > t0) t0 = r;
+    } else {
+      if (r < t0) return false;
+      if (r < t1) t1 = r;
+    }
+    return true;
+  };
+  if (!clip(-dx, x0 - lo) || !clip(dx, hiX - x0) || !clip(-dy, y0 - lo) || !clip(dy, hiY - y0)) return;
+  const bool cutEnd = t1 < 1;
+  if (t0 > 0) x0 += t0 * dx, y0 += t0 * dy;
+  if (t1 < 1) x1 = a.x() + t1 * dx, y1 = a.y() + t1 * dy;
+  // Every coordinate is now above -1.5, so adding 1.5 before cutting rounds to nearest.
+  auto near = [](double v) { return static_cast<int>(v + 1.5) - 1; };
+  int ix = near(x0), iy = near(y0);
+  const int ex = near(x1), ey = near(y1);
+  const int sx = ix < ex ? 1 : -1, sy = iy < ey ? 1 : -1;
+  const int adx = std::abs(ex - ix), ady = -std::abs(ey - iy);
+  int err = adx + ady;
+  int steps = std::max(adx, -ady) + (cutEnd ? 1 : 0);
+  const int w = devW_, h = devH_;
+  for (; steps > 0; --steps) {
+    if (static_cast<unsigned>(ix) < static_cast<unsigned>(w) && static_cast<unsigned>(iy) < static_cast<unsigned>(h))
+      reinterpret_cast<QRgb*>(bits_ + iy * stride_)[ix] = pixel_;
+    const int e2 = 2 * err;
+    if (e2 >= ady) err += ady, ix += sx;
+    if (e2 <= adx) err += adx, iy += sy;
+  }
 }
 
 void TDisplaySink::setPen(QColor c) {
   color_ = c;
+  pixel_ = c.rgb() | 0xFF000000u;
   QPen pen(c, penWidth_);
   pen.setCapStyle(Qt::FlatCap);
   pen.setJoinStyle(Qt::MiterJoin);
@@ -135,6 +198,11 @@ void TDisplaySink::flush() {
 }
 
 void TDisplaySink::moveTo(double x, double y) {
+  if (direct()) {
+    cur_ = dev(x, y);
+    haveCur_ = true;
+    return;
+  }
   if (run_.size() == 2) {
     lines_.append(QLineF(run_[0], run_[1]));
     if (lines_.size() >= kBatchLimit) flush();
@@ -150,6 +218,13 @@ void TDisplaySink::moveTo(double x, double y) {
 
 void TDisplaySink::lineTo(double x, double y) {
   const QPointF q = dev(x, y);
+  if (direct()) {
+    if (!haveCur_ || q == cur_) directPixel(q);
+    else directLine(cur_, q);
+    cur_ = q;
+    haveCur_ = true;
+    return;
+  }
   if (!haveCur_) {
     cur_ = q;
     haveCur_ = true;
@@ -158,7 +233,7 @@ void TDisplaySink::lineTo(double x, double y) {
   }
   if (q == cur_) {
     // A line of no length still shows as one pixel in the pen colour.
-    points_.append(QPointF(std::floor(q.x()), std::floor(q.y())));
+    points_.append(QPointF(std::round(q.x()), std::round(q.y())));
     return;
   }
   if (run_.isEmpty()) run_.append(cur_);

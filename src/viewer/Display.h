@@ -78,6 +78,11 @@ class TDisplaySink : public cad::DrawSink {
  private:
   void setPen(QColor c);
   void flush();
+  // Screen lines one pixel wide go straight into the picture's pixels when the painter draws
+  // on a plain 32-bit picture without clipping or transform: no painter call per segment.
+  bool direct() const { return bits_ != nullptr && penWidth_ == 0; }
+  void directLine(QPointF a, QPointF b);
+  void directPixel(QPointF a);
   QPointF dev(double x, double y) const { return {x, height_ - y}; }
 
   QPainter* p_ = nullptr;
@@ -93,6 +98,10 @@ class TDisplaySink : public cad::DrawSink {
   QVector<QLineF> lines_;
   QVector<QPointF> points_;
   std::size_t bulkCalls_ = 0;
+  uchar* bits_ = nullptr;
+  qsizetype stride_ = 0;
+  int devW_ = 0, devH_ = 0;
+  QRgb pixel_ = 0xFF000000;
 };
 
 }  // namespace kelvaro::viewer

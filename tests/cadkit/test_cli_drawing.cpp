@@ -35,6 +35,19 @@ TEST_F(DrawingCommands, InfoDescribesTheDrawing) {
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
 }
 
+TEST_F(DrawingCommands, InfoTakesMissingExtentsFromTheGeometry) {
+  std::string plain = (dir / "noheader.dxf").string();
+  std::ofstream(plain) << "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n1\n20\n2\n30\n0\n11\n5\n21\n7\n31\n0\n"
+                          "0\nCIRCLE\n8\n0\n10\n5\n20\n5\n30\n0\n40\n1\n0\nENDSEC\n0\nEOF\n";
+  auto r = runCli({"info", plain});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string compact;
+  for (char c : r.out)
+    if (c != ' ' && c != '\n') compact += c;
+  EXPECT_NE(compact.find("\"extents\":{\"min\":[1,2,0],\"max\":[6,7,0],\"source\":\"geometry\"}"), std::string::npos)
+      << r.out;
+}
+
 TEST_F(DrawingCommands, InfoFailuresExitFour) {
   auto r = runCli({"info", (dir / "none.dxf").string()});
   EXPECT_EQ(r.status, 4);

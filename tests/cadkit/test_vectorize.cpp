@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "cadkit/dxf_io.h"
+#include "cadkit/vec_internal.h"
 #include "vec_fixture.h"
 
 namespace kelvaro::cad::test {
@@ -549,6 +550,110 @@ TEST_F(Vec, RunawayNestingIsBounded) {
   draw();
   EXPECT_GT(lines().size(), 0u);
   EXPECT_LE(lines().size(), 40u);
+}
+
+TEST_F(Vec, DoublingNestingAndHugeArraysStayBounded) {
+  // Each level inserts the next one twice: 2^32 copies if nothing stopped it.
+  for (int i = 0; i < 32; ++i) {
+    Block& b = block("L" + std::to_string(i));
+    b.entities.push_back(makeEntity(lineEnt({0, 0, 0}, {1, 0, 0})));
+    Insert in;
+    in.block = "L" + std::to_string(i + 1);
+    b.entities.push_back(makeEntity(in));
+    in.insert = {0, 1, 0};
+    b.entities.push_back(makeEntity(in));
+  }
+  Insert top;
+  top.block = "L0";
+  add(top);
+  Block& empty = block("EMPTY");
+  empty.entities.push_back(makeEntity(lineEnt({0, 0, 0}, {1, 0, 0}), "GONE"));
+  addLayer("GONE", -1);
+  Insert grid;
+  grid.block = "EMPTY";
+  grid.columns = grid.rows = 32767;
+  add(grid);
+  vec::setRegenLimits(200'000, 5'000'000);
+  draw();
+  vec::setRegenLimits(16'000'000, 50'000'000);
+  EXPECT_GT(lines().size(), 1000u);
+  EXPECT_LE(lines().size(), 100'001u);
+  ASSERT_EQ(sink.count(Call::Warning), 1u);
+  EXPECT_EQ(sink.of(Call::Warning)[0]->text, "The drawing is too large to show completely.");
+}
+
+class CancellingSink : public RecordingSink {
+ public:
+  int asked = 0;
+  bool cancelled() override { return ++asked > 1; }
+};
+
+TEST_F(Vec, CancelledDrawsStopAndRegenerateNextTime) {
+  for (int i = 0; i < 5000; ++i) add(lineEnt({i * 0.01, 0, 0}, {i * 0.01, 10, 0}));
+  d = adOpenDocument(doc);
+  adMakeViewTransform(d, view, win, xf);
+  CancellingSink c;
+  ASSERT_EQ(adDrawDrawing(d, c), 1);
+  std::size_t partial = c.count(Call::Polyline);
+  EXPECT_LT(partial, 5000u);
+  ASSERT_EQ(adDrawDrawing(d, sink), 1);
+  EXPECT_EQ(sink.count(Call::Polyline), 5000u);
+}
+
+TEST_F(Vec, OldReleaseViewportsTakeTheirViewFromExtendedData) {
+  addLayer("HIDE", 2);
+  add(lineEnt({100, 100, 0}, {120, 100, 0}));
+  add(lineEnt({100, 105, 0}, {120, 105, 0}), "HIDE");
+  doc.release = Release::R12;
+  Viewport vp;
+  vp.id = 2;
+  vp.center = {50, 50, 0};
+  vp.width = vp.height = 40;
+  Entity e = makeEntity(vp);
+  auto tag = [](int code, double v) {
+    Tag t;
+    t.code = code;
+    t.kind = Tag::kReal;
+    t.real = v;
+    return t;
+  };
+  auto text = [](int code, const char* v) {
+    Tag t;
+    t.code = code;
+    t.text = v;
+    return t;
+  };
+  auto& x = e.frame.xdata();
+  x = {text(1001, "ACAD"), text(1000, "MVIEW"), text(1002, "{"), tag(1070, 16)};
+  for (double v : {0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 40.0, 110.0, 100.0, 50.0, 0.0, 0.0}) x.push_back(tag(1040, v));
+  x.push_back(text(1002, "{"));
+  x.push_back(text(1003, "HIDE"));
+  x.push_back(text(1002, "}"));
+  x.push_back(text(1002, "}"));
+  doc.paperSpace().entities.push_back(e);
+  d = adOpenDocument(doc);
+  Handle ps;
+  adGetBlockHandle(d, ps, 0);
+  adInitVectorize(d, view, win, xf, ps);
+  view.center = {50, 50};
+  view.width = view.height = 100;
+  adMakeViewTransform(d, view, win, xf);
+  ASSERT_EQ(adDrawDrawing(d, sink), 1);
+  auto l = lines();
+  ASSERT_EQ(l.size(), 2u);  // the model line (the frozen one left out) and the frame
+  EXPECT_NEAR(l[0]->pts[0].x, 40, kEps);  // centre (110, 100) at paper (50, 50), scale 1
+  EXPECT_NEAR(l[0]->pts[0].y, 50, kEps);
+}
+
+TEST_F(Vec, PaperSpaceIsDisplayableOnlyWithSomethingOnTheSheet) {
+  Viewport overall;
+  overall.id = 1;
+  overall.width = overall.height = 10;
+  doc.paperSpace().entities.push_back(makeEntity(overall));
+  d = adOpenDocument(doc);
+  EXPECT_EQ(adFileDisplayableInPaperspace(d), 0);
+  live().paperSpace().entities.push_back(makeEntity(lineEnt({0, 0, 0}, {1, 1, 0})));
+  EXPECT_EQ(adFileDisplayableInPaperspace(d), 1);
 }
 
 TEST(VecCorpus, EveryCorpusDrawingDraws) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -75,6 +76,7 @@ TEST_F(Windows, CommandLineDrawingsOpenAtFirstActivationAndFeedTheStatusPanels) 
   QCoreApplication::sendEvent(v, &move);
   EXPECT_EQ(main.statusPanel(1)->text(), QString::number(v->cursorX(), 'f', 3));
   EXPECT_EQ(main.statusPanel(2)->text(), QString::number(v->cursorY(), 'f', 3));
+  if (const char* shots = std::getenv("KELVARO_SNAPSHOT_DIR")) main.grab().save(QDir(shots).filePath("drawing_window.png"));
 }
 
 TEST_F(Windows, MainWindowCommandsActOnTheActiveViewer) {

@@ -7,6 +7,8 @@
 #include "app/cli/json.h"
 #include "cadkit/acad_date.h"
 #include "cadkit/dxf_io.h"
+#include "cadkit/toolkit.h"
+#include "cadkit/vectorize.h"
 
 namespace kelvaro::cli {
 namespace {
@@ -30,11 +32,24 @@ int run(const std::vector<std::string>& argv, Io& io) {
   if (args.positional.size() != 1) throw UsageError(args.positional.empty() ? "missing argument FILE" : "unexpected argument " + args.positional[1]);
   const std::string& path = args.positional[0];
   if (!std::filesystem::exists(path)) throw FileError("Could not find file " + path);
-  Document doc;
+  Document loaded;
   try {
-    doc = readDxfFile(path);
+    loaded = readDxfFile(path);
   } catch (const DxfError& e) {
     throw FileError(path + ": " + e.what());
+  }
+  // The toolkit holds the drawing so that missing header extents come from the geometry.
+  struct Held {
+    AdDrawing d;
+    ~Held() { adCloseFile(d); }
+  } held{adOpenDocument(std::move(loaded), path.c_str())};
+  Document& doc = *adDocument(held.d);
+  Vec3 extMin = doc.header.extMin, extMax = doc.header.extMax;
+  const char* extSource = "header";
+  if (!(extMin.x <= extMax.x && extMin.y <= extMax.y)) {
+    Vec3 lo, hi;
+    extSource = "none";
+    if (adComputeExtents(held.d, kModelSpace, lo, hi)) extMin = lo, extMax = hi, extSource = "geometry";
   }
   JsonWriter j;
   j.beginObject();
@@ -53,8 +68,9 @@ int run(const std::vector<std::string>& argv, Io& io) {
   j.field("insUnits", doc.header.insUnits);
   j.endObject();
   j.key("extents").beginObject();
-  point(j, "min", doc.header.extMin);
-  point(j, "max", doc.header.extMax);
+  point(j, "min", extMin);
+  point(j, "max", extMax);
+  j.field("source", extSource);
   j.endObject();
   j.key("limits").beginObject();
   point(j, "min", {doc.header.limMin.x, doc.header.limMin.y, 0}, false);
