@@ -228,7 +228,7 @@ void openFromDialog(TMainForm& main) {
     const QString folder = dialog.folderPath();
     for (const QString& entry : dialog.selectedEntries()) {
       const QString full = folder + entry;
-      if (QFileInfo::exists(full)) OpenDrawingWindowWaiting(main, full);
+      if (QFileInfo(full).isFile()) OpenDrawingWindowWaiting(main, full);
     }
     main.settings().openDir = folder;
   } else if (r == TfrmExplore::Result::Browse) {
