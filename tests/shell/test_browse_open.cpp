@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QDir>
 #include <QLabel>
 
 #include <filesystem>
@@ -124,7 +125,10 @@ TEST_F(Browse, TilesAreLaidOutInRows) {
 TEST_F(Browse, BrowseWindowShowsThumbnailsAndOpensOnClick) {
   TMainForm main(folder);
   main.resize(900, 700);
+  main.show();
+  QCoreApplication::processEvents();
   installDrawingWindows(main, {});
+  ASSERT_GE(main.mdiArea()->viewport()->width(), 390 + kTileWidth) << "room for three tiles in a row";
   const QStringList paths = CollectBrowsePaths(folder, 0);
   QMdiSubWindow* sub = ShowBrowseWindow(main, folder, paths);
   EXPECT_EQ(sub->windowTitle(), "Browse Directory - " + folder);
@@ -135,6 +139,8 @@ TEST_F(Browse, BrowseWindowShowsThumbnailsAndOpensOnClick) {
   ASSERT_NE(browse, nullptr);
   ASSERT_EQ(browse->tileCount(), 4);
   EXPECT_EQ(browse->tile(0)->size(), QSize(kTileWidth, kTileHeight));
+  EXPECT_EQ(browse->tile(1)->pos(), QPoint(200, 10));
+  if (const char* shots = std::getenv("KELVARO_SNAPSHOT_DIR")) main.grab().save(QDir(shots).filePath("browse_window.png"));
 
   const QString scratch = QDir::temp().filePath("kelvaro-test-thumb.bmp");
   QString source;
