@@ -120,7 +120,10 @@ void TMainForm::buildActions() {
   auto on = [this](QAction* a, auto fn) { connect(a, &QAction::triggered, this, fn); };
   // File
   on(makeAction("FileOpen1", "&Open CAD File...", "Open|Open CAD file", QKeySequence("Ctrl+O")),
-     [] { showNotAvailable("Open CAD File"); });
+     [this] {
+       if (openCadFile) openCadFile();
+       else showNotAvailable("Open CAD File");
+     });
   makeAction("FileSaveAs1", "Save &As...", "Save As|Save current drawing under another name or version");
   makeAction("Print1", "&Print...", "Print|Print current drawing");
   on(makeAction("FileClose1", "&Close Current Window", "Close|Close current window", QKeySequence("Ctrl+F4")),

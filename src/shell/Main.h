@@ -45,6 +45,8 @@ class TMainForm : public QMainWindow {
   // Hooks for subsystems that come later.
   // Opens a drawing by name (history entries, dropped files).
   std::function<void(const QString& name)> openDrawing;
+  // The open dialog, once drawing windows are installed.
+  std::function<void()> openCadFile;
   // Builds a generated shadow diagram into a new drawing window and returns it; without it a
   // placeholder window that only carries the caption is made.
   std::function<QMdiSubWindow*(const QString& caption, bool horizontal, TfrmShadow& dialog)> buildShadowDrawing;
@@ -63,6 +65,9 @@ class TMainForm : public QMainWindow {
   QLabel* statusPanel(int i) const;
   CommandState commandState() const { return state_; }
   int generatedCount() const { return generatedCount_; }
+  // Set once the CAD toolkit has been started by a drawing load or a browse window.
+  bool toolkitReady() const { return toolkitReady_; }
+  void setToolkitReady(bool ready) { toolkitReady_ = ready; }
 
   void SetCommandState(CommandState state);
   void RebuildHistoryMenu();
@@ -127,6 +132,7 @@ class TMainForm : public QMainWindow {
   bool visShadow_ = true;
   CommandState state_ = CommandState::None;
   int generatedCount_ = 0;
+  bool toolkitReady_ = false;
   QPointer<TfrmShadow> frmShadow_;
 };
 

@@ -166,6 +166,27 @@ int DrawingSession::OpenDrawing(const QString& path) {
   return 1;
 }
 
+void DrawingSession::ShowGenerated(const QString& name) {
+  if (!handle_ || !header_) return;
+  header_->tileMode = 1;
+  modelSpace_ = true;
+  cad::adHanclear(layoutBlock_);
+  cad::adForceRegen(handle_);
+  view_ = cad::AdViewRecord{};
+  initVectorize();
+  cad::adZoomExtents(handle_, view_);
+  requestedWidth = view_.width;
+  requestedHeight = view_.height;
+  pointerMode = PointerMode::Idle;
+  path_ = name;
+  size_ = 0;
+  paperAvailable_ = cad::adFileDisplayableInPaperspace(handle_) >= 1;
+  ResetHistory();
+  ReadTables();
+  modified = false;
+  neverSaved = true;
+}
+
 void DrawingSession::initVectorize() {
   cad::adInitVectorize(handle_, view_, pixelWindow(), xf_, layoutBlock_);
   requestedWidth = view_.width;

@@ -74,6 +74,9 @@ class DrawingSession {
   int panelHeight() const { return height_; }
 
   int OpenDrawing(const QString& path);
+  // Makes a drawing built in memory after an open current under `name`: model space, the view
+  // zoomed to the extents as the initial view, never saved.
+  void ShowGenerated(const QString& name);
   int SaveAsDwg(const QString& path, int version);
   int SaveAsDxf(const QString& path, int version);
   // The part of Save As after the dialog: viewport update, then DWG or DXF by filter index.

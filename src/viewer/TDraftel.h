@@ -13,6 +13,7 @@
 #include "viewer/Display.h"
 #include "viewer/DrawDrawing.h"
 #include "viewer/DrawingSession.h"
+#include "shadow/Profile.h"
 
 class QMenu;
 
@@ -51,6 +52,14 @@ class TDraftel : public QWidget {
   static QString programFolder();
 
   int OpenDrawing(const QString& path);
+  // The shadow diagrams: the template drawing from the resources, written to the scratch file
+  // and opened, gets the diagram of `profile` and is shown as the new, never saved drawing
+  // `caption`. Returns 1, or 0 after the message.
+  int CreateHorizontalDiagram(const QString& caption, const ShadowProfile& profile);
+  int CreateVerticalDiagram(const QString& caption, const ShadowProfile& profile);
+  // Where the template is written before it is opened: a per-user scratch folder (the
+  // program's own folder may be read-only).
+  static QString diagramScratchFile();
   int SaveDrawingAs();
   int SaveAsDwg(const QString& path, int version) { return session_.SaveAsDwg(path, version); }
   int SaveAsDxf(const QString& path, int version) { return session_.SaveAsDxf(path, version); }
@@ -111,6 +120,7 @@ class TDraftel : public QWidget {
   void updateMenu();
   void openFromMenu();
   void fullDraw();
+  int createDiagram(const QString& caption, const ShadowProfile& profile, bool vertical);
 
   DrawingSession session_;
   TDisplaySink sink_;

@@ -182,7 +182,8 @@ TEST(CliProfile, JsonHoursAndFailures) {
                                                           {"h", "--threshold", "46"},
                                                           {"h", "--height", "0"},
                                                           {"h", "--orientation", "360"},
-                                                          {"h", "--output", "out.dxf"}}) {
+                                                          {"h", "--output", "out.dxf", "--release", "15"},
+                                                          {"h", "--binary"}}) {
     r = runCli(cmd("profile", args));
     EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args.back());
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;

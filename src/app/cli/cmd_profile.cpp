@@ -4,7 +4,10 @@
 #include "app/cli/command.h"
 #include "app/cli/json.h"
 #include "app/cli/support_site.h"
+#include "cadkit/acad_date.h"
+#include "cadkit/toolkit.h"
 #include "shadow/Profile.h"
+#include "viewer/ShadowDiagram.h"
 
 namespace kelvaro::cli {
 namespace {
@@ -73,6 +76,34 @@ std::string toText(const ShadowProfile& p) {
   return s;
 }
 
+int releaseIndex(const std::string& rel) {
+  static const char* names[] = {"2.5", "2.6", "9", "10", "11/12", "13", "14", "2000"};
+  for (int i = 0; i < 8; ++i)
+    if (rel == names[i] || rel == std::string("R") + names[i] || (i == 4 && (rel == "11" || rel == "12"))) return i;
+  throw UsageError("--release must be one of 2.5, 2.6, 9, 10, 11/12, 13, 14, 2000");
+}
+
+// The diagram, built by the window's builder on the template drawing, saved as `out`.
+void saveDiagram(const ShadowProfile& profile, bool vertical, const std::string& out, int release, bool binary) {
+  std::string lowerOut = out;
+  std::transform(lowerOut.begin(), lowerOut.end(), lowerOut.begin(), [](unsigned char c) { return std::tolower(c); });
+  const bool dwg = lowerOut.size() >= 4 && lowerOut.compare(lowerOut.size() - 4, 4, ".dwg") == 0;
+  if (dwg && binary) throw UsageError("--binary: only DXF files are binary");
+  const cad::AdDrawing d = cad::adOpenDocument(viewer::MakeDiagramTemplate(), out.c_str());
+  struct Closer {
+    cad::AdDrawing d;
+    ~Closer() { cad::adCloseFile(d); }
+  } closer{d};
+  const bool built = vertical ? viewer::BuildVerticalDiagram(d, profile, cad::acadNow())
+                              : viewer::BuildHorizontalDiagram(d, profile, cad::acadNow());
+  if (!built) throw Failure("the shadow diagram could not be built");
+  if (cad::adSaveFile(d, out.c_str(), dwg ? 0 : binary ? 2 : 1, release, 0, 16, 1, 0) != 1) {
+    if (dwg && cad::adError(0) == cad::kAdDwgUnsupported)
+      throw FileError(out + ": writing DWG drawings is not available yet; save as .dxf");
+    throw FileError(out + ": " + cad::adErrorStr(cad::adError(0)));
+  }
+}
+
 int run(const std::vector<std::string>& argv, Io& io) {
   auto specs = siteOptions();
   specs.insert(specs.end(), {{"--height"},
@@ -89,9 +120,11 @@ int run(const std::vector<std::string>& argv, Io& io) {
   const std::string& kind = args.positional[0];
   if (kind != "h" && kind != "v") throw UsageError("invalid value for h|v: '" + kind + "'");
   if (args.positional.size() > 1) throw UsageError("unexpected argument " + args.positional[1]);
-  if (auto out = args.get("--output"); (out && isDrawingFile(*out)) || args.has("--release") ||
-                                       args.flag("--binary"))
-    throw UsageError("--output: the shadow diagram drawing (.dwg/.dxf) is not available yet");
+  const auto output = args.get("--output");
+  const bool drawing = output && isDrawingFile(*output);
+  if (!drawing && (args.has("--release") || args.flag("--binary")))
+    throw UsageError("--release and --binary need --output FILE.dwg or FILE.dxf");
+  const int release = releaseIndex(args.get("--release").value_or("2000"));
 
   SiteInputs in = parseSiteInputs(args);
   in.Orientation = intOption(args, "--orientation", 0, 359, 135);
@@ -107,6 +140,10 @@ int run(const std::vector<std::string>& argv, Io& io) {
   ReadSiteInputs(in, site);
   ShadowProfile profile;
   if (!ComputeProfile(site, pin, profile)) return kFailed;  // the message is already on stderr
+  if (drawing) {
+    saveDiagram(profile, kind == "v", *output, release, args.flag("--binary"));
+    return kOk;
+  }
   emit(args, io, args.flag("--json") ? toJson(profile, site) : toText(profile));
   return kOk;
 }
@@ -117,7 +154,10 @@ KELVARO_CLI_COMMAND(
     "kelvaro-cli profile h|v [--lat 52:00:00N] [--lon 0:07:00W] [--zone -5:30] [--dst 1]\n"
     "                    [--date 2024-06-21] [--height 2000] [--text-height 100] [--threshold 10]\n"
     "                    [--orientation 135] [--units mm|inches] [--json] [--output FILE]\n"
+    "                    [--release 2.5|2.6|9|10|11/12|13|14|2000] [--binary]\n"
     "  prints the seven header and footer texts and the 24 hourly entries; exits 3 after the\n"
-    "  message when no profile can be made. Drawing output (--output FILE.dwg|.dxf) is not available yet.",
+    "  message when no profile can be made. With --output FILE.dxf the shadow diagram drawing is\n"
+    "  saved instead (release 2000 unless --release; --binary for binary DXF); FILE.dwg exits 4\n"
+    "  until DWG writing is available.",
     run);
 }  // namespace kelvaro::cli

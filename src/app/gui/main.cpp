@@ -13,7 +13,7 @@
 #include "reports/SunHTM.h"
 #include "shadow/shadow.h"
 #include "shell/Main.h"
-#include "viewer/MDIChild.h"
+#include "shell/Childwin.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   kelvaro::reports::InstallReportWindow(frmShadow, frmSunHTM);
 
   // Drawings named on the command line open in drawing windows at the first activation.
-  kelvaro::viewer::installDrawingWindows(mainForm, QCoreApplication::arguments().mid(1));
+  kelvaro::installDrawingWindows(mainForm, QCoreApplication::arguments().mid(1));
   mainForm.show();
   return app.exec();
 }
