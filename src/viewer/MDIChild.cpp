@@ -11,6 +11,7 @@
 
 #include "shell/Main.h"
 #include "viewer/TDraftel.h"
+#include "viewer/ViewCommands.h"
 
 namespace kelvaro::viewer {
 
@@ -99,6 +100,7 @@ void installDrawingWindows(TMainForm& main, const QStringList& files) {
   on("ZoomIn", [](TDraftel& v) { v.ZoomIn(); });
   on("ZoomOut", [](TDraftel& v) { v.ZoomOut(); });
   on("ZoomPrevious", [](TDraftel& v) { v.ZoomPrevious(); });
+  installViewCommands(main);
   if (!files.isEmpty()) main.installEventFilter(new FirstActivation(main, files));
 }
 

@@ -13,6 +13,8 @@
 #include "viewer/Display.h"
 #include "viewer/DrawDrawing.h"
 #include "viewer/DrawingSession.h"
+#include "viewer/PointerTools.h"
+#include "viewer/ViewControl.h"
 
 class QMenu;
 
@@ -71,6 +73,16 @@ class TDraftel : public QWidget {
   void ZoomPrevious();
   void StartZoomRectangle();
   void StartPan();
+  void SetStandardView(StandardView which);
+  void RotateLeft90();
+  void RotateRight90();
+  void ShowNamedViews();
+  // The print dialog asks for a window to be picked; onPrintWindowPicked runs after the pick.
+  void BeginPrintWindowPick();
+  std::function<void()> onPrintWindowPicked;
+  ViewControl& viewControl() { return *view_; }
+  PointerTools& pointerTools() { return *tools_; }
+  int cursorNumber() const { return view_->tool().cursor; }
 
   DrawingSession& session() { return session_; }
   const DrawingSession& session() const { return session_; }
@@ -93,6 +105,7 @@ class TDraftel : public QWidget {
   std::function<int(const QStringList& entries)> chooseLayout;
   std::function<QString()> chooseOpenFile;
   std::function<void(const DrawingInfoTexts&)> showInfo;
+  std::function<int(const QStringList& names)> chooseNamedView;
 
  signals:
   void fileNameChanged(const QString& path);  // after a save or an open from the own menu
@@ -104,6 +117,9 @@ class TDraftel : public QWidget {
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
 
  private:
@@ -111,8 +127,13 @@ class TDraftel : public QWidget {
   void updateMenu();
   void openFromMenu();
   void fullDraw();
+  void syncCursor();
+  void afterPointer(PointerTools::Result r);
+  void paintBands(QPainter& p);
 
   DrawingSession session_;
+  std::unique_ptr<ViewControl> view_ = std::make_unique<ViewControl>(session_);
+  std::unique_ptr<PointerTools> tools_ = std::make_unique<PointerTools>(*view_);
   TDisplaySink sink_;
   TBitmapList bitmaps_;
   QImage buffer_;
