@@ -418,13 +418,16 @@ class Reader {
   void reportProgress() {
     const std::size_t total = src_.size() ? src_.size() : 1;
     const int percent = static_cast<int>(src_.offset() * 100 / total);
-    nextReport_ = (static_cast<std::size_t>(percent) + 1) * total / 100;
+    nextReport_ = ((static_cast<std::size_t>(percent) + 1) * total + 99) / 100;
+    if (percent <= lastPercent_) return;
+    lastPercent_ = percent;
     (*progress_)(percent);
   }
 
   TagSource src_;
   const ReadProgress* progress_ = nullptr;
   std::size_t nextReport_ = 0;
+  int lastPercent_ = -1;
   Document doc_;
   std::optional<Record> pending_;
   std::vector<Entity> loose_;

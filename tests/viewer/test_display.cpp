@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDir>
+#include <unistd.h>
 #include <QImage>
 #include <QPainter>
 
@@ -172,6 +174,36 @@ TEST_F(Sink, MissingImageDrawsNothingAndUnknownIndexDrawsBlue) {
   rec.userData = 3;  // beyond the list
   draw([&](TDisplaySink& s) { s.rawImage(rec); });
   EXPECT_EQ(image.pixel(10, 20), qRgb(0, 0, 255));
+}
+
+TEST_F(Sink, ImageFileIsFoundLoadedAndTurnedAQuarterSwapsItsShape) {
+  const std::string dir = QDir::tempPath().toStdString() + "/kelvaro_sink_images_" + std::to_string(::getpid());
+  QDir().mkpath(QString::fromStdString(dir));
+  QImage tall(4, 8, QImage::Format_RGB32);
+  tall.fill(qRgb(0, 160, 0));
+  for (int x = 0; x < 4; ++x) tall.setPixel(x, 0, qRgb(200, 0, 0));  // a red top row
+  ASSERT_TRUE(tall.save(QString::fromStdString(dir + "/site.png")));
+  TBitmapList list;
+  sink.bitmaps = &list;
+  sink.drawingPath = dir + "/plan.dxf";
+  std::int32_t user = -1;
+  ASSERT_TRUE(sink.rawImagePrepare("C:\\pictures\\site.png", user)) << "found beside the drawing";
+  EXPECT_EQ(user, 0);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].size(), QSize(4, 8));
+  // Turned a quarter counter-clockwise: the +v edge points left, the picture lies on its side.
+  cad::RawImageRecord rec;
+  rec.corner[0] = {30, 5};
+  rec.corner[1] = {30, 15};
+  rec.corner[2] = {10, 15};
+  rec.corner[3] = {10, 5};
+  rec.userData = user;
+  draw([&](TDisplaySink& s) { s.rawImage(rec); });
+  EXPECT_EQ(image.pixel(20, 20), qRgb(0, 160, 0));
+  int red = 0;
+  for (int y = 15; y < 25; ++y) red += image.pixel(11, y) == qRgb(200, 0, 0);
+  EXPECT_GT(red, 5) << "the top row now runs down the left side";
+  QDir(QString::fromStdString(dir)).removeRecursively();
 }
 
 TEST_F(Sink, ImageInTheListIsStretchedIntoItsCornerBox) {

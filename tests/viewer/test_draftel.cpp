@@ -268,6 +268,31 @@ TEST_F(Viewer, TablesAreSortedLocaleAwareAndKeepTheirLinetypes) {
   for (const auto& l : s.lines()) EXPECT_TRUE(l.handle) << l.rec.rec.name;
 }
 
+TEST_F(Viewer, LargeFileReportsProgressWhileItLoads) {
+  cad::Document doc = test::crossDrawing();
+  for (int i = 0; i < 20000; ++i) {
+    cad::Entity e;
+    e.data = cad::Line{{double(i), 0, 0}, {double(i), 1, 0}};
+    doc.modelSpace().entities.push_back(e);
+  }
+  doc.assignHandles();
+  test::save(doc, cross.toStdString());
+  TDraftel v;
+  std::vector<int> seen;
+  bool busyDuringLoad = false;
+  QObject::connect(&v, &TDraftel::loadProgress, [&](int p) {
+    seen.push_back(p);
+    busyDuringLoad = busyDuringLoad || (p >= 0 && v.session().busy);
+  });
+  ASSERT_EQ(v.OpenDrawing(cross), 1);
+  ASSERT_GT(seen.size(), 50u) << "about one report per percent";
+  EXPECT_EQ(seen.back(), -1) << "the end is reported";
+  for (std::size_t i = 1; i + 1 < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
+  EXPECT_LE(seen[seen.size() - 2], 100);
+  EXPECT_TRUE(busyDuringLoad) << "nothing else runs while the file loads";
+  EXPECT_FALSE(v.session().busy);
+}
+
 TEST_F(Viewer, QuickTextCurveQualityAndZoomHistory) {
   TDraftel v;
   v.resize(200, 100);

@@ -65,6 +65,7 @@ Document layoutDrawing() {
   v.center = {5, 4, 0};
   v.width = 8;
   v.height = 6;
+  v.id = 2;  // a viewport onto model space, not the sheet's own
   vp.data = v;
   sheet.entities.push_back(vp);
   Block& empty = doc.addBlock("*Paper_Space0");
