@@ -307,6 +307,7 @@ void TDraftel::ZoomOut() {
 
 void TDraftel::ZoomPrevious() {
   if (view_->ZoomPrevious()) Redraw();
+  syncCursor();
 }
 
 void TDraftel::StartZoomRectangle() {
@@ -328,10 +329,12 @@ void TDraftel::SetStandardView(StandardView which) {
 
 void TDraftel::RotateLeft90() {
   if (view_->RotateLeft90()) Redraw();
+  syncCursor();
 }
 
 void TDraftel::RotateRight90() {
   if (view_->RotateRight90()) Redraw();
+  syncCursor();
 }
 
 void TDraftel::ShowNamedViews() {

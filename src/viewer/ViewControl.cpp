@@ -184,6 +184,11 @@ bool ViewControl::ZoomOut() {
 bool ViewControl::ZoomPrevious() {
   BusyGuard guard(s_.busy);
   if (!guard || !s_.hasDrawing()) return false;
+  // The pointer mode stays, so a zoom or pan tool keeps its cursor; only a pick is dropped.
+  if (tool_.printPickPending) {
+    tool_.printPickPending = false;
+    tool_.cursor = kCursorDefault;
+  }
   return s_.ZoomPrevious();
 }
 
@@ -199,8 +204,8 @@ bool ViewControl::SetStandardView(StandardView which) {
 bool ViewControl::RotateLeft90() {
   if (!usable() || !RequireModelSpace()) return false;
   BusyGuard guard(s_.busy);
-  s_.pointerMode = PointerMode::Idle;
-  tool_.printPickPending = false;
+  // Idle with a tool's cursor left up would mislead: leave the tool entirely.
+  LeaveTool();
   cad::adRotateCounterClockwise(s_.view(), kPi / 2);
   s_.PushHistory();
   return true;
@@ -209,8 +214,8 @@ bool ViewControl::RotateLeft90() {
 bool ViewControl::RotateRight90() {
   if (!usable() || !RequireModelSpace()) return false;
   BusyGuard guard(s_.busy);
-  s_.pointerMode = PointerMode::Idle;
-  tool_.printPickPending = false;
+  // Idle with a tool's cursor left up would mislead: leave the tool entirely.
+  LeaveTool();
   cad::adRotateCounterClockwise(s_.view(), -kPi / 2);
   s_.PushHistory();
   return true;

@@ -214,6 +214,26 @@ TEST_F(Pointer, MenuItemsThreeToEightReachTheTools) {
   EXPECT_EQ(v.session().historyCount(), count - 1);
 }
 
+TEST_F(Pointer, ViewCommandsLeaveOrKeepTheToolAsTheyShould) {
+  v.StartPan();
+  v.ZoomOut();
+  v.StartPan();
+  v.ZoomPrevious();
+  EXPECT_EQ(v.session().pointerMode, PointerMode::Pan) << "Zoom Previous keeps the tool";
+  EXPECT_EQ(v.cursorNumber(), kCursorHand);
+  v.RotateLeft90();
+  EXPECT_EQ(v.session().pointerMode, PointerMode::Idle);
+  EXPECT_EQ(v.cursorNumber(), kCursorDefault) << "no tool cursor left over";
+  v.BeginPrintWindowPick();
+  v.ZoomPrevious();
+  EXPECT_FALSE(v.viewControl().tool().printPickPending);
+  EXPECT_EQ(v.cursorNumber(), kCursorDefault);
+  v.StartZoomRectangle();
+  v.SetStandardView(StandardView::SW);
+  EXPECT_EQ(v.session().pointerMode, PointerMode::Idle);
+  EXPECT_EQ(v.cursorNumber(), kCursorDefault);
+}
+
 TEST(Cursors, MagnifierAndHandAreDrawnPictures) {
   kelvaro::test::ensureQtApp();
   for (int n : {kCursorMagnifier, kCursorHand}) {
