@@ -316,14 +316,5 @@ TEST_F(ViewTest, NamedViewsListInitialFirstAndSkipPaperSpaceViews) {
   EXPECT_EQ(s.historyCount(), 3);
 }
 
-TEST(StandardViewNames, ParseAnyCaseAndRejectOthers) {
-  EXPECT_EQ(standardViewByName("FRONT"), StandardView::Front);
-  EXPECT_EQ(standardViewByName("nw"), StandardView::NW);
-  EXPECT_FALSE(standardViewByName("isometric").has_value());
-  EXPECT_FALSE(standardViewByName("").has_value());
-  for (const char* n : {"top", "bottom", "left", "right", "front", "back", "sw", "se", "ne", "nw"})
-    EXPECT_STREQ(standardViewName(*standardViewByName(n)), n);
-}
-
 }  // namespace
 }  // namespace kelvaro::viewer
