@@ -1,6 +1,7 @@
 // Entity handlers of the regeneration walk: curves, polylines with bulges and widths, meshes,
 // planar fills, faces, multilines, leaders, raster images and embedded pictures.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "cadkit/vec_walk.h"
@@ -11,6 +12,7 @@ namespace {
 constexpr double kTwoPi = 2 * M_PI;
 
 void toWorld(const Affine& m, std::vector<Vec3>& pts) {
+  if (m.identity()) return;
   for (auto& p : pts) p = m.apply(p);
 }
 
@@ -75,9 +77,57 @@ void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, c
     w.polyline(pts.data(), pts.size(), a, runs.data(), runs.size());
     return;
   }
+  // Straight pieces first as quads (left start, left end, right end, right start), so that
+  // neighbours can meet at a mitre instead of leaving a notch at the vertex.
+  thread_local std::vector<std::array<Vec3, 4>> quads;
+  thread_local std::vector<char> straight;
+  quads.assign(segs, {});
+  straight.assign(segs, 0);
+  for (std::size_t i = 0; i < segs; ++i) {
+    const WideVertex& A = v[i];
+    const WideVertex& B = v[(i + 1) % n];
+    Vec3 centre;
+    if (bulgeCentre(A.p, B.p, A.bulge, centre)) continue;
+    Vec3 p0{A.p.x, A.p.y, z}, p1{B.p.x, B.p.y, z};
+    Vec3 t = unit(p1 - p0, {1, 0, 0}), nrm{-t.y, t.x, 0};
+    quads[i] = {p0 + nrm * (A.w0 / 2), p1 + nrm * (A.w1 / 2), p1 - nrm * (A.w1 / 2), p0 - nrm * (A.w0 / 2)};
+    straight[i] = 1;
+  }
+  auto meet = [](Vec3 p, Vec3 d, Vec3 q, Vec3 e, Vec3& x) {
+    double den = d.x * e.y - d.y * e.x;
+    if (std::fabs(den) < 1e-12 * (length(d) * length(e))) return false;
+    double t = ((q.x - p.x) * e.y - (q.y - p.y) * e.x) / den;
+    x = p + d * t;
+    return std::isfinite(x.x) && std::isfinite(x.y);
+  };
+  for (std::size_t i = 0; i < segs; ++i) {
+    std::size_t j = i + 1;
+    if (j == segs) {
+      if (!closed || segs < 2) break;
+      j = 0;
+    }
+    if (!straight[i] || !straight[j]) continue;
+    auto& qa = quads[i];
+    auto& qb = quads[j];
+    Vec3 vertex{v[(i + 1) % n].p.x, v[(i + 1) % n].p.y, z};
+    double reach = 4 * std::max({length(qa[1] - vertex), length(qb[0] - vertex), 1e-300});
+    Vec3 l, r;
+    // Very sharp turns keep their notch: a mitre would reach far past the vertex.
+    if (meet(qa[0], qa[1] - qa[0], qb[0], qb[1] - qb[0], l) && meet(qa[3], qa[2] - qa[3], qb[3], qb[2] - qb[3], r) &&
+        length(l - vertex) < reach && length(r - vertex) < reach) {
+      qa[1] = qb[0] = l;
+      qa[2] = qb[3] = r;
+    }
+  }
   auto& seg = w.s1;
   auto& poly = w.s2;
   for (std::size_t i = 0; i < segs; ++i) {
+    if (straight[i]) {
+      poly.assign(quads[i].begin(), quads[i].end());
+      toWorld(m, poly);
+      w.polygon(poly.data(), poly.size(), a);
+      continue;
+    }
     const WideVertex& A = v[i];
     const WideVertex& B = v[(i + 1) % n];
     seg.clear();
@@ -87,17 +137,11 @@ void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, c
     if (k < 2) continue;
     poly.assign(2 * k, Vec3{});
     Vec3 centre;
-    bool arc = k > 2 && bulgeCentre(A.p, B.p, A.bulge, centre);
+    bulgeCentre(A.p, B.p, A.bulge, centre);
     for (std::size_t j = 0; j < k; ++j) {
-      Vec3 nrm;
-      if (arc) {
-        // Along an arc the band keeps its width about the centre: offset radially.
-        Vec3 r = unit(Vec3{seg[j].x - centre.x, seg[j].y - centre.y, 0}, {0, 1, 0});
-        nrm = A.bulge > 0 ? r * -1 : r;
-      } else {
-        Vec3 t = unit(seg[k - 1] - seg[0], {1, 0, 0});
-        nrm = {-t.y, t.x, 0};
-      }
+      // Along an arc the band keeps its width about the centre: offset radially.
+      Vec3 r = unit(Vec3{seg[j].x - centre.x, seg[j].y - centre.y, 0}, {0, 1, 0});
+      Vec3 nrm = A.bulge > 0 ? r * -1 : r;
       double f = static_cast<double>(j) / static_cast<double>(k - 1);
       double half = (A.w0 + (A.w1 - A.w0) * f) / 2;
       poly[j] = seg[j] + nrm * half;

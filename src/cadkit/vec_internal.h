@@ -36,6 +36,10 @@ struct Affine {
     return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z, m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z,
             m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z};
   }
+  bool identity() const {
+    return m[0][0] == 1 && m[0][1] == 0 && m[0][2] == 0 && m[0][3] == 0 && m[1][0] == 0 && m[1][1] == 1 &&
+           m[1][2] == 0 && m[1][3] == 0 && m[2][0] == 0 && m[2][1] == 0 && m[2][2] == 1 && m[2][3] == 0;
+  }
   // this ∘ o (o applied first)
   Affine operator*(const Affine& o) const;
   // Mean scale of the map in its own plane, for linetype scaling inside blocks.

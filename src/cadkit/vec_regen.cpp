@@ -164,9 +164,20 @@ const Object* Walk::object(Handle h) {
 
 void Walk::space(const Block& b, DisplayList& out, bool layout) {
   out_ = &out;
-  // Most entities give one item of a few points: reserve for that once.
-  out.items.reserve(out.items.size() + b.entities.size());
-  out.pts.reserve(out.pts.size() + 2 * b.entities.size());
+  // Room for what the entities will most likely need, so the lists grow without copying.
+  std::size_t items = 0, pts = 0;
+  std::size_t circle = static_cast<std::size_t>(curveSegments(2 * M_PI)) + 1;
+  for (const auto& e : b.entities) {
+    ++items;
+    if (e.is<Line>()) pts += 2;
+    else if (e.is<Circle>() || e.is<Ellipse>()) pts += circle;
+    else if (e.is<Arc>()) pts += circle / 2;
+    else if (const auto* p = e.as<LwPolyline>()) pts += 2 * p->vertices.size() + 2;
+    else if (const auto* t = e.as<Text>()) pts += 12 * t->text.size(), items += 3 * t->text.size();
+    else pts += 8;
+  }
+  out.items.reserve(out.items.size() + items);
+  out.pts.reserve(out.pts.size() + pts);
   layout_ = layout;
   Attr top;
   Affine id;
@@ -361,10 +372,30 @@ Item& Walk::add(ItemKind k, const Attr& a, std::size_t first, std::size_t count)
   return out_->items.back();
 }
 
+// Copies points into the list and widens its box; false (nothing kept) for a broken point.
+bool Walk::append(const Vec3* p, std::size_t n) {
+  auto& v = out_->pts;
+  std::size_t old = v.size();
+  v.insert(v.end(), p, p + n);
+  Vec3 lo = out_->lo, hi = out_->hi;
+  double bad = 0;
+  for (std::size_t i = old; i < v.size(); ++i) {
+    const Vec3& q = v[i];
+    bad += (q.x - q.x) + (q.y - q.y) + (q.z - q.z);  // NaN for any infinity or NaN
+    lo.x = q.x < lo.x ? q.x : lo.x, hi.x = q.x > hi.x ? q.x : hi.x;
+    lo.y = q.y < lo.y ? q.y : lo.y, hi.y = q.y > hi.y ? q.y : hi.y;
+    lo.z = q.z < lo.z ? q.z : lo.z, hi.z = q.z > hi.z ? q.z : hi.z;
+  }
+  if (bad != 0 || bad != bad) {
+    v.resize(old);
+    return false;
+  }
+  out_->lo = lo, out_->hi = hi;
+  return true;
+}
+
 void Walk::polyline(const Vec3* p, std::size_t n, const Attr& a, const std::uint32_t* runs, std::size_t nruns) {
   if (n == 0) return;
-  for (std::size_t i = 0; i < n; ++i)
-    if (!finite(p[i])) return;
   if (a.linetype >= 0 && static_cast<std::size_t>(a.linetype) < patterns_.size()) {
     const Pattern& pat = patterns_[a.linetype];
     double scale = ltscale_ * a.ltscale;
@@ -378,9 +409,7 @@ void Walk::polyline(const Vec3* p, std::size_t n, const Attr& a, const std::uint
     return;
   }
   std::size_t first = out_->pts.size();
-  out_->pts.insert(out_->pts.end(), p, p + n);
-  for (std::size_t i = 0; i < n; ++i) out_->grow(p[i]);
-  add(ItemKind::Polyline, a, first, n);
+  if (append(p, n)) add(ItemKind::Polyline, a, first, n);
 }
 
 void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& pat, double scale) {
@@ -442,22 +471,15 @@ void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& p
 
 void Walk::polygon(const Vec3* p, std::size_t n, const Attr& a) {
   if (n < 3) return polyline(p, n, a);
-  for (std::size_t i = 0; i < n; ++i)
-    if (!finite(p[i])) return;
   std::size_t first = out_->pts.size();
-  out_->pts.insert(out_->pts.end(), p, p + n);
-  for (std::size_t i = 0; i < n; ++i) out_->grow(p[i]);
-  add(ItemKind::Polygon, a, first, n);
+  if (append(p, n)) add(ItemKind::Polygon, a, first, n);
 }
 
 void Walk::rings(const Vec3* p, const int* counts, int nrings, const Attr& a) {
   std::size_t total = 0;
   for (int r = 0; r < nrings; ++r) total += static_cast<std::size_t>(counts[r]);
-  for (std::size_t i = 0; i < total; ++i)
-    if (!finite(p[i])) return;
   std::size_t first = out_->pts.size(), ring0 = out_->rings.size();
-  out_->pts.insert(out_->pts.end(), p, p + total);
-  for (std::size_t i = 0; i < total; ++i) out_->grow(p[i]);
+  if (!append(p, total)) return;
   out_->rings.insert(out_->rings.end(), counts, counts + nrings);
   Item& it = add(ItemKind::PolyPolygon, a, first, total);
   it.aux = static_cast<std::uint32_t>(ring0);

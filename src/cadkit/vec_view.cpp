@@ -375,9 +375,10 @@ int adDrawDrawing(AdDrawing d, DrawSink& sink) {
       adInitVectorize(d, st.view, st.win, st.xf, {});
     }
     emit(st, sink);
-  } catch (const std::exception&) {
+  } catch (...) {
+    // The caller reports the failure; the next draw starts from a fresh regeneration.
     st.valid = false;
-    return 0;
+    throw;
   }
   return 1;
 }

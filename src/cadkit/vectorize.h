@@ -94,10 +94,16 @@ class DrawSink {
 };
 
 // Prepares drawing: fills the view record for the layout (empty handle: model space, as the
-// active viewport shows it; a paper-space block: the whole sheet) and the transform.
+// active viewport "*ACTIVE" shows it, else its extents; a paper-space block: the whole sheet
+// as its overall viewport shows it, else the layout's extents) and the transform.
+// The transform keeps the aspect: one scale for both axes, the smaller of width and height
+// fitted, the view centre in the middle of the pixel window.
 int adInitVectorize(AdDrawing d, AdViewRecord& view, const AdPixelWindow& win, AdTransform& xf, Handle layoutBlock);
 int adMakeViewTransform(AdDrawing d, AdViewRecord& view, const AdPixelWindow& win, AdTransform& xf);
 // Walks the visible drawing of the last adInitVectorize/adMakeViewTransform into the sink.
+// The first draw (and the first after adForceRegen, a layer change, a new curve quality,
+// $QTEXTMODE or $LTSCALE) regenerates the drawing into a kept display list; later draws only
+// transform and emit it. 0 for an unknown handle; a failure inside (out of memory) is thrown.
 int adDrawDrawing(AdDrawing d, DrawSink& sink);
 void adForceRegen(AdDrawing d);
 // The view record to the drawing's extents (computed from the geometry when the header's
@@ -110,7 +116,10 @@ void adRotateForward(AdViewRecord& view, double radians);
 void adRotateCounterClockwise(AdViewRecord& view, double radians);
 void adCurrentPixelToWorld(AdDrawing d, double px, double py, Vec3& world);
 void adCurrentWorldToPixel(AdDrawing d, const Vec3& world, double& px, double& py);
-void adSetInterpolationQuality(int quality);  // 1..50
+// Curve quality 1..50 (default 10; other values are ignored): a full circle takes
+// 8 + 4 × quality segments, an arc its share (at least one), each spline knot span an eighth
+// of that (at least two).
+void adSetInterpolationQuality(int quality);
 int adInterpolationQuality();
 void adSetDefaultLineweight(int on);
 void adSetModelSpaceLineweightScale(double scale);

@@ -227,7 +227,6 @@ int TDraftel::SaveDrawingAs() {
     dialog.selectNameFilter(saveFilters().first());
     dialog.setDefaultSuffix("dwg");
     dialog.selectFile(presetSaveName(session_.path()));
-    dialog.setOption(QFileDialog::DontUseNativeDialog, false);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
       dialog.setDefaultSuffix(f.contains("*.dxf") ? "dxf" : "dwg");
     });

@@ -256,5 +256,33 @@ TEST_F(VecShapes, WideArcsFollowTheirBulge) {
   }
 }
 
+TEST_F(VecShapes, WideCornersMeetAtAMitre) {
+  LwPolyline p;
+  p.constWidth = 4;
+  p.vertices = {{{20, 20}}, {{60, 20}}, {{60, 60}}};
+  add(p);
+  draw();
+  auto polys = sink.of(Call::Polygon);
+  ASSERT_EQ(polys.size(), 2u);
+  // The outer corner of both bands is (62, 18), the inner one (58, 22).
+  EXPECT_NEAR(polys[0]->pts[1].x, 58, kEps);
+  EXPECT_NEAR(polys[0]->pts[1].y, 22, kEps);
+  EXPECT_NEAR(polys[0]->pts[2].x, 62, kEps);
+  EXPECT_NEAR(polys[0]->pts[2].y, 18, kEps);
+  EXPECT_NEAR(polys[1]->pts[3].x, 62, kEps);
+  EXPECT_NEAR(polys[1]->pts[3].y, 18, kEps);
+  // A hairpin keeps its square ends: the mitre would reach too far.
+  LwPolyline pin;
+  pin.constWidth = 4;
+  pin.vertices = {{{20, 80}}, {{60, 80}}, {{20, 80.5}}};
+  live().modelSpace().entities[0] = makeEntity(pin);
+  adForceRegen(d);
+  draw();
+  polys = sink.of(Call::Polygon);
+  ASSERT_EQ(polys.size(), 2u);
+  for (const auto* q : polys)
+    for (const auto& pt : q->pts) EXPECT_LE(pt.x, 62.1);
+}
+
 }  // namespace
 }  // namespace kelvaro::cad::test

@@ -216,6 +216,57 @@ TEST_F(Viewer, SaveDrawingAsPresetsTheDialogAndTellsTheHost) {
   EXPECT_FALSE(v.session().busy);
 }
 
+TEST_F(Viewer, SaveWritesTheShownViewIntoTheActiveViewport) {
+  cad::Document doc = test::crossDrawing();
+  cad::TableEntry<cad::Vport> active;
+  active.rec.name = "*Active";
+  active.frame.handle = doc.newHandle();
+  doc.vports.entries.push_back(active);
+  doc.vports.present = true;
+  test::save(doc, cross.toStdString());
+  DrawingSession s;
+  s.setPanelSize(200, 100);
+  ASSERT_EQ(s.OpenDrawing(cross), 1);
+  s.ZoomExtents();
+  s.ZoomIn();
+  s.FitViewToPanel();
+  const double height = s.view().height;
+  const QString out = QString::fromStdString((dir / "view.dxf").string());
+  ASSERT_EQ(s.SaveByFilter(out, 9), 1);
+  cad::Document back = cad::readDxfFile(dir / "view.dxf");
+  ASSERT_FALSE(back.vports.entries.empty());
+  EXPECT_NEAR(back.vports.entries[0].rec.height, height, 1e-9 * height);
+  EXPECT_NEAR(back.vports.entries[0].rec.center.x, s.view().center.x, 1e-9);
+  ASSERT_EQ(s.SaveByFilter(out, 14), 1);  // R9: no viewport table to write into
+}
+
+TEST_F(Viewer, OpenFromTheMenuAsksBeforeDroppingChanges) {
+  TDraftel v;
+  ASSERT_EQ(v.OpenDrawing(cross), 1);
+  v.session().modified = true;
+  int dialogs = 0;
+  v.chooseOpenFile = [&] {
+    ++dialogs;
+    return cross;
+  };
+  {
+    MessageCapture capture(MsgAnswer::Cancel);
+    v.menuCommand(kMenuOpen);
+    ASSERT_EQ(capture.messages().size(), 1u);
+    EXPECT_EQ(capture.messages()[0].text, ("Drawing " + cross + " has been modified. Do you want to save it?").toStdString());
+    EXPECT_EQ(capture.messages()[0].buttons, MsgButtons::YesNoCancel);
+    EXPECT_EQ(dialogs, 0) << "Cancel stops";
+  }
+  QSignalSpy renamed(&v, &TDraftel::fileNameChanged);
+  {
+    MessageCapture capture(MsgAnswer::No);
+    v.menuCommand(kMenuOpen);
+  }
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_EQ(renamed.count(), 1);
+  EXPECT_FALSE(v.modified());
+}
+
 TEST_F(Viewer, LayoutsListModelFirstAndOnlySheetsWithViewports) {
   test::save(test::layoutDrawing(), (dir / "layouts.dxf").string());
   DrawingSession s;
