@@ -1,4 +1,5 @@
 #include "shell/Childwin.h"
+#include "shell/ViewCommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -259,8 +260,7 @@ void installDrawingWindows(TMainForm& main, const QStringList& files) {
   on("ZoomIn", [](TDraftel& v) { v.ZoomIn(); });
   on("ZoomOut", [](TDraftel& v) { v.ZoomOut(); });
   on("ZoomPrevious", [](TDraftel& v) { v.ZoomPrevious(); });
-  on("ZoomRectangle", [](TDraftel& v) { v.StartZoomRectangle(); });
-  on("Pan", [](TDraftel& v) { v.StartPan(); });
+  installViewCommands(main);
   main.openCadFile = [&main] { openFromDialog(main); };
   main.openDrawing = [&main](const QString& name) { OpenDrawingWindow(main, name); };
   main.buildShadowDrawing = [&main](const QString& caption, bool horizontal, TfrmShadow& dialog) {

@@ -8,9 +8,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include "platform/notify.h"
 #include "viewer/ImageSupport.h"
+#include "viewer/CADviews.h"
 #include "viewer/ViewerDialogs.h"
 
 namespace kelvaro::viewer {
@@ -95,10 +97,53 @@ void TDraftel::paintEvent(QPaintEvent*) {
     setCursor(Qt::WaitCursor);
     session_.setPanelSize(width(), height());
     fullDraw();
-    unsetCursor();
+    syncCursor();
   }
   fullRedrawNeeded_ = false;
-  panel.drawImage(0, 0, buffer_);
+  if (tools_->middleDragging()) {
+    // The picture follows a middle-button drag; the pan itself happens on release.
+    const ScreenPoint d = tools_->dragOffset();
+    panel.fillRect(rect(), backColor_);
+    panel.drawImage(QPointF(d.x, d.y), buffer_);
+  } else {
+    panel.drawImage(0, 0, buffer_);
+  }
+  paintBands(panel);
+}
+
+void TDraftel::paintBands(QPainter& p) {
+  if (!tools_->rectangleOn() && !tools_->lineOn()) return;
+  // Inverting pen: the band shows on any background and colour.
+  p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setPen(QPen(Qt::white, 0));
+  p.setBrush(Qt::NoBrush);
+  const ScreenPoint a = tools_->pressPoint(), b = tools_->currentPoint();
+  const QPoint pa(qRound(a.x), qRound(a.y)), pb(qRound(b.x), qRound(b.y));
+  // Corner to corner exactly: QRect(pa, pb) would reach one pixel past the far corner.
+  if (tools_->rectangleOn())
+    p.drawRect(std::min(pa.x(), pb.x()), std::min(pa.y(), pb.y()), std::abs(pb.x() - pa.x()), std::abs(pb.y() - pa.y()));
+  else p.drawLine(pa, pb);
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void TDraftel::syncCursor() {
+  if (view_->tool().cursor == kCursorDefault) unsetCursor();
+  else setCursor(viewerCursor(view_->tool().cursor));
+}
+
+void TDraftel::afterPointer(PointerTools::Result r) {
+  switch (r) {
+    case PointerTools::Result::Nothing: break;
+    case PointerTools::Result::CursorOnly: break;
+    case PointerTools::Result::Overlay: update(); break;
+    case PointerTools::Result::Redraw: Redraw(); break;
+    case PointerTools::Result::PrintPicked:
+      syncCursor();
+      update();
+      if (onPrintWindowPicked) onPrintWindowPicked();
+      break;
+  }
 }
 
 void TDraftel::resizeEvent(QResizeEvent* e) {
@@ -112,11 +157,33 @@ void TDraftel::resizeEvent(QResizeEvent* e) {
 
 void TDraftel::mouseMoveEvent(QMouseEvent* e) {
   QWidget::mouseMoveEvent(e);
-  if (!session_.hasDrawing() || session_.busy) return;
-  const cad::Vec3 w = session_.PixelToWorld(e->position().x(), e->position().y());
-  cursorX_ = w.x;
-  cursorY_ = w.y;
+  const PointerTools::Result r = tools_->Move({e->position().x(), e->position().y()});
+  if (r == PointerTools::Result::Nothing) return;
+  cursorX_ = tools_->cursorX();
+  cursorY_ = tools_->cursorY();
   emit cursorMoved(cursorX_, cursorY_);
+  afterPointer(r);
+}
+
+void TDraftel::mousePressEvent(QMouseEvent* e) {
+  const ScreenPoint p{e->position().x(), e->position().y()};
+  if (e->button() == Qt::LeftButton) afterPointer(tools_->LeftDown(p));
+  else if (e->button() == Qt::MiddleButton) afterPointer(tools_->MiddleDown(p));
+  else QWidget::mousePressEvent(e);
+}
+
+void TDraftel::mouseReleaseEvent(QMouseEvent* e) {
+  const ScreenPoint p{e->position().x(), e->position().y()};
+  if (e->button() == Qt::LeftButton) afterPointer(tools_->LeftUp(p));
+  else if (e->button() == Qt::MiddleButton) afterPointer(tools_->MiddleUp(p));
+  else QWidget::mouseReleaseEvent(e);
+}
+
+void TDraftel::wheelEvent(QWheelEvent* e) {
+  const int delta = e->angleDelta().y();
+  if (delta == 0) return QWidget::wheelEvent(e);
+  e->accept();
+  if (view_->WheelZoom({e->position().x(), height() - e->position().y()}, delta)) Redraw();
 }
 
 // --- document operations ---------------------------------------------------------------------------
@@ -136,8 +203,10 @@ int TDraftel::OpenDrawing(const QString& path) {
   unsetCursor();
   if (ok) {
     bitmaps_.clear();
+    view_->LeaveTool();
     Redraw();
   }
+  syncCursor();
   return ok;
 }
 
@@ -188,8 +257,8 @@ void TDraftel::SetPaperSpace() {
 
 void TDraftel::ShowLayouts() {
   if (!session_.hasDrawing() || session_.busy) return;
-  session_.pointerMode = PointerMode::Idle;
-  unsetCursor();
+  view_->LeaveTool();
+  syncCursor();
   const auto entries = session_.Layouts();
   QStringList captions;
   for (const auto& e : entries) captions << e.caption;
@@ -221,43 +290,63 @@ void TDraftel::ShowLayerProperties() {
 }
 
 void TDraftel::ZoomExtents() {
-  BusyGuard guard(session_.busy);
-  if (!guard || !session_.hasDrawing()) return;
-  unsetCursor();
-  session_.ZoomExtents();
-  Redraw();
+  if (view_->ZoomExtents()) Redraw();
+  syncCursor();
 }
 
 void TDraftel::ZoomIn() {
-  BusyGuard guard(session_.busy);
-  if (!guard || !session_.hasDrawing()) return;
-  session_.ZoomIn();
-  Redraw();
+  if (view_->ZoomIn()) Redraw();
+  syncCursor();
 }
 
 void TDraftel::ZoomOut() {
-  BusyGuard guard(session_.busy);
-  if (!guard || !session_.hasDrawing()) return;
-  session_.ZoomOut();
-  Redraw();
+  if (view_->ZoomOut()) Redraw();
+  syncCursor();
 }
 
 void TDraftel::ZoomPrevious() {
-  BusyGuard guard(session_.busy);
-  if (!guard || !session_.hasDrawing()) return;
-  if (session_.ZoomPrevious()) Redraw();
+  if (view_->ZoomPrevious()) Redraw();
+  syncCursor();
 }
 
 void TDraftel::StartZoomRectangle() {
-  if (!session_.hasDrawing() || session_.busy) return;
-  session_.pointerMode = PointerMode::ZoomRectangle;
-  setCursor(Qt::CrossCursor);
+  if (tools_->StartZoomRectangle()) syncCursor();
 }
 
 void TDraftel::StartPan() {
-  if (!session_.hasDrawing() || session_.busy) return;
-  session_.pointerMode = PointerMode::Pan;
-  setCursor(Qt::OpenHandCursor);
+  if (tools_->StartPan()) syncCursor();
+}
+
+void TDraftel::BeginPrintWindowPick() {
+  if (tools_->BeginPrintWindowPick()) syncCursor();
+}
+
+void TDraftel::SetStandardView(StandardView which) {
+  if (view_->SetStandardView(which)) Redraw();
+  syncCursor();
+}
+
+void TDraftel::RotateLeft90() {
+  if (view_->RotateLeft90()) Redraw();
+  syncCursor();
+}
+
+void TDraftel::RotateRight90() {
+  if (view_->RotateRight90()) Redraw();
+  syncCursor();
+}
+
+void TDraftel::ShowNamedViews() {
+  if (!session_.hasDrawing() || session_.busy || !view_->RequireModelSpace()) return;
+  view_->LeaveTool();
+  syncCursor();
+  const std::vector<NamedViewEntry> views = view_->NamedViews();
+  QStringList names;
+  for (const NamedViewEntry& v : views) names << v.name;
+  const int row = chooseNamedView ? chooseNamedView(names) : TfrmNamedViews::choose(this, names);
+  if (row < 0 || row >= static_cast<int>(views.size())) return;
+  if (view_->RestoreNamedView(views[static_cast<std::size_t>(row)])) Redraw();
+  syncCursor();
 }
 
 // --- the right-button menu ------------------------------------------------------------------------------

@@ -14,6 +14,8 @@
 #include "viewer/DrawDrawing.h"
 #include "viewer/DrawingSession.h"
 #include "shadow/Profile.h"
+#include "viewer/PointerTools.h"
+#include "viewer/ViewControl.h"
 
 class QMenu;
 
@@ -80,6 +82,16 @@ class TDraftel : public QWidget {
   void ZoomPrevious();
   void StartZoomRectangle();
   void StartPan();
+  void SetStandardView(StandardView which);
+  void RotateLeft90();
+  void RotateRight90();
+  void ShowNamedViews();
+  // The print dialog asks for a window to be picked; onPrintWindowPicked runs after the pick.
+  void BeginPrintWindowPick();
+  std::function<void()> onPrintWindowPicked;
+  ViewControl& viewControl() { return *view_; }
+  PointerTools& pointerTools() { return *tools_; }
+  int cursorNumber() const { return view_->tool().cursor; }
 
   DrawingSession& session() { return session_; }
   const DrawingSession& session() const { return session_; }
@@ -102,6 +114,7 @@ class TDraftel : public QWidget {
   std::function<int(const QStringList& entries)> chooseLayout;
   std::function<QString()> chooseOpenFile;
   std::function<void(const DrawingInfoTexts&)> showInfo;
+  std::function<int(const QStringList& names)> chooseNamedView;
 
  signals:
   void fileNameChanged(const QString& path);  // after a save or an open from the own menu
@@ -113,6 +126,9 @@ class TDraftel : public QWidget {
   void paintEvent(QPaintEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
 
  private:
@@ -121,8 +137,13 @@ class TDraftel : public QWidget {
   void openFromMenu();
   void fullDraw();
   int createDiagram(const QString& caption, const ShadowProfile& profile, bool vertical);
+  void syncCursor();
+  void afterPointer(PointerTools::Result r);
+  void paintBands(QPainter& p);
 
   DrawingSession session_;
+  std::unique_ptr<ViewControl> view_ = std::make_unique<ViewControl>(session_);
+  std::unique_ptr<PointerTools> tools_ = std::make_unique<PointerTools>(*view_);
   TDisplaySink sink_;
   TBitmapList bitmaps_;
   QImage buffer_;

@@ -1,5 +1,5 @@
-// kelvaro-cli render FILE OUT.png: the drawing zoomed to its extents, drawn by the viewer's own
-// display code into a picture.
+// kelvaro-cli render FILE OUT.png: the drawing zoomed to its extents (seen from a standard view
+// or as a named view shows it when asked), drawn by the viewer's own display code into a picture.
 // command.h first: Qt defines "emit" as a macro.
 #include "app/cli/command.h"
 
@@ -15,6 +15,7 @@
 
 #include "viewer/DrawDrawing.h"
 #include "viewer/DrawingSession.h"
+#include "viewer/ViewControl.h"
 
 namespace kelvaro::cli {
 namespace {
@@ -51,7 +52,8 @@ QColor parseColour(const std::string& s) {
 
 int run(const std::vector<std::string>& argv, Io& io) {
   Args args = parseArgs(argv, {{"--size"}, {"--space"}, {"--layout"}, {"--allblack", false}, {"--grayscale", false},
-                               {"--background"}, {"--quality"}, {"--white-lines", false}});
+                               {"--background"}, {"--quality"}, {"--white-lines", false},
+                               {"--view"}, {"--named-view"}});
   if (args.positional.size() < 2) throw UsageError(args.positional.empty() ? "missing argument FILE" : "missing argument OUT.png");
   if (args.positional.size() > 2) throw UsageError("unexpected argument " + args.positional[2]);
   int width = 1024, height = 768;
@@ -69,6 +71,15 @@ int run(const std::vector<std::string>& argv, Io& io) {
     if (q != static_cast<int>(q) || q < 1 || q > 50) throw UsageError("--quality must be a whole number from 1 to 50");
     quality = static_cast<int>(q);
   }
+
+  std::optional<StandardView> standard;
+  if (auto v = args.get("--view")) {
+    standard = standardViewByName(*v);
+    if (!standard) throw UsageError("--view must be one of top, bottom, left, right, front, back, sw, se, ne, nw");
+  }
+  const std::optional<std::string> named = args.get("--named-view");
+  if (standard && named) throw UsageError("--view and --named-view cannot be used together");
+  if (named && named->empty()) throw UsageError("--named-view needs a view name");
 
   QtMessageHandler previous = qInstallMessageHandler(quietQt);
   struct Restore {
@@ -103,6 +114,23 @@ int run(const std::vector<std::string>& argv, Io& io) {
     session.SelectLayout(LayoutEntry{"Model Space", LayoutEntry::Kind::Model, {}});
   }
   session.ZoomExtents();
+  if ((standard || named) && !session.modelSpace()) throw Failure(kModelSpaceOnlyWarning);
+  if (standard) {
+    // Seen from the new direction the drawing has other extents: frame it again.
+    applyStandardView(session.view(), *standard);
+    session.ZoomExtents();
+  } else if (named) {
+    ViewControl control(session);
+    const QString wanted = QString::fromStdString(*named);
+    bool found = false;
+    for (const NamedViewEntry& e : control.NamedViews()) {
+      if (e.name.compare(wanted, Qt::CaseInsensitive) != 0) continue;
+      if (!control.RestoreNamedView(e)) throw Failure("the view " + *named + " cannot be restored");
+      found = true;
+      break;
+    }
+    if (!found) throw UsageError("--named-view: the drawing has no model-space view named " + *named);
+  }
 
   QImage image(width, height, QImage::Format_RGB32);
   TDisplaySink sink;
@@ -129,6 +157,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
 
 KELVARO_CLI_COMMAND("render", "draw a drawing zoomed to its extents into a PNG picture",
                     "kelvaro-cli render FILE OUT.png [--size WxH] [--space model|paper] [--layout NAME] [--allblack] "
-                    "[--grayscale] [--background #RRGGBB] [--quality N] [--white-lines]",
+                    "[--grayscale] [--background #RRGGBB] [--quality N] [--white-lines] "
+                    "[--view top|bottom|left|right|front|back|sw|se|ne|nw | --named-view NAME]",
                     run);
 }  // namespace kelvaro::cli
