@@ -88,7 +88,7 @@ class Walk {
   void blockRef(const std::string& name, const Affine& m, const Attr& a, int depth);
   bool resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a);
   void dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& pat, double scale);
-  bool append(const Vec3* p, std::size_t n);
+  bool append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat);
   Item& add(ItemKind k, const Attr& a, std::size_t first, std::size_t count);
 
   const Document& doc_;
