@@ -142,24 +142,42 @@ const StrokeFont& builtinStrokeFont() {
 
 FontLibrary::FontLibrary(Finder finder) : finder_(std::move(finder)) {}
 
-namespace {
-std::unique_ptr<StrokeFont> readFontFile(const FontLibrary::Finder& finder, const std::string& name) {
-  if (!finder || name.empty()) return nullptr;
-  std::string path = finder(name);
-  if (path.empty() && keyOf(name) == upper(name)) path = finder(name + ".shx");
+std::unique_ptr<StrokeFont> FontLibrary::read(const std::string& name) {
+  if (!finder_ || name.empty()) return nullptr;
+  std::string path = finder_(name);
+  // Styles often name the font without its extension.
+  if (path.empty() && !(name.size() > 4 && upper(name.substr(name.size() - 4)) == ".SHX")) path = finder_(name + ".shx");
   if (path.empty()) return nullptr;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return nullptr;
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return loadShxFont(bytes);
+  if (!in) {
+    problems_.push_back(name + ": cannot be opened");
+    return nullptr;
+  }
+  // Fonts are small; anything beyond 64 MB is not one.
+  in.seekg(0, std::ios::end);
+  const auto size = static_cast<long long>(in.tellg());
+  if (size < 0 || size > (64ll << 20)) {
+    problems_.push_back(name + ": not a font file");
+    return nullptr;
+  }
+  in.seekg(0);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), size);
+  if (!in) {
+    problems_.push_back(name + ": cannot be read");
+    return nullptr;
+  }
+  std::string error;
+  auto f = loadShxFont(bytes, &error);
+  if (!f) problems_.push_back(name + ": " + error);
+  return f;
 }
-}  // namespace
 
 const StrokeFont& FontLibrary::font(const std::string& fileName) {
   const std::string key = keyOf(fileName);
   auto it = cache_.find(key);
   if (it == cache_.end()) {
-    auto f = readFontFile(finder_, fileName);
+    auto f = read(fileName);
     // A big font named as the main font cannot draw ordinary characters.
     if (f && f->isBigFont()) f.reset();
     it = cache_.emplace(key, std::move(f)).first;
@@ -172,13 +190,16 @@ const StrokeFont* FontLibrary::bigFont(const std::string& fileName) {
   const std::string key = "BIG:" + keyOf(fileName);
   auto it = cache_.find(key);
   if (it == cache_.end()) {
-    auto f = readFontFile(finder_, fileName);
+    auto f = read(fileName);
     if (f && !f->isBigFont()) f.reset();
     it = cache_.emplace(key, std::move(f)).first;
   }
   return it->second.get();
 }
 
-void FontLibrary::clear() { cache_.clear(); }
+void FontLibrary::clear() {
+  cache_.clear();
+  problems_.clear();
+}
 
 }  // namespace kelvaro::cad

@@ -52,9 +52,13 @@ class FontLibrary {
   // The big font of a style, or null when none is named or it cannot be read.
   const StrokeFont* bigFont(const std::string& fileName);
   void clear();
+  // Fonts that were found but could not be read, one line each ("romans.shx: Truncated ...").
+  const std::vector<std::string>& problems() const { return problems_; }
 
  private:
+  std::unique_ptr<StrokeFont> read(const std::string& name);
   Finder finder_;
+  std::vector<std::string> problems_;
   std::map<std::string, std::unique_ptr<StrokeFont>> cache_;  // upper-cased name → font (null: built-in)
 };
 

@@ -33,7 +33,8 @@ class ShxFont final : public StrokeFont {
   std::unordered_map<std::uint32_t, ShapeRef> shapes;
   std::vector<std::pair<unsigned, unsigned>> escapes;  // big font lead byte ranges
   double above = 1, below = 0;
-  bool vertical = false;
+  bool dualOrientation = false;  // modes 2: the font also has vertical forms
+  bool verticalText = false;     // glyphs are drawn for vertical text (not used by layout yet)
 
   const Glyph* glyph(char32_t c) const override {
     if (auto it = cache_.find(c); it != cache_.end()) return it->second.get();
@@ -80,6 +81,10 @@ class ShxFont final : public StrokeFont {
       return;
     }
     const Vec2 p{s.ox + s.x * s.kx, s.oy + s.y * s.ky};
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+      s.stop = true;
+      return;
+    }
     s.cur.push_back(p);
   }
   void moveBy(State& s, double dx, double dy) const {
@@ -194,9 +199,9 @@ class ShxFont final : public StrokeFont {
         case 4: {
           std::uint8_t f;
           if (!byte(f)) return;
-          if (f == 0) break;  // a zero factor would make every later length meaningless
-          if (b == 3) s.scale /= f;
-          else s.scale *= f;
+          // Zero or runaway factors would make every later length meaningless: ignored.
+          const double ns = b == 3 ? (f ? s.scale / f : 0) : s.scale * f;
+          if (ns >= 1e-9 && ns <= 1e9) s.scale = ns;
           break;
         }
         case 5:
@@ -324,7 +329,7 @@ class ShxFont final : public StrokeFont {
           break;
         case 14:
           // The next command is for vertical text only.
-          if (!vertical) {
+          if (!verticalText) {
             const std::size_t n = commandLength(r, i);
             if (n == 0) return;
             i += n;
@@ -391,7 +396,7 @@ bool readFontInfo(ShxFont& f, const ShapeRef& info) {
   if (info.length < 2) return false;
   f.above = f.data[info.offset];
   f.below = f.data[info.offset + 1];
-  if (info.length >= 3) f.vertical = f.data[info.offset + 2] == 2;
+  if (info.length >= 3) f.dualOrientation = f.data[info.offset + 2] == 2;
   return f.above > 0;
 }
 
@@ -467,7 +472,7 @@ bool loadBigfont(ShxFont& f, std::size_t start, std::string* error) {
         // above, below, modes, width: an extended big font gives height 0 in "below".
         f.above = f.data[ref.offset];
         f.below = f.data[ref.offset + 1];
-        f.vertical = f.data[ref.offset + 2] == 2;
+        f.dualOrientation = f.data[ref.offset + 2] == 2;
         haveInfo = f.above > 0;
       }
     } else {

@@ -1,6 +1,7 @@
 // Reading MTEXT inline codes and TEXT control codes.
 #include "cadkit/mtext.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -107,6 +108,7 @@ class MTextParser {
     paras_.back().alignment = prev.alignment;
     paras_.back().indentFirst = prev.indentFirst;
     paras_.back().indentLeft = prev.indentLeft;
+    paras_.back().tabStops = prev.tabStops;
   }
   void tab() {
     flush();
@@ -262,7 +264,7 @@ class MTextParser {
           return;
         }
         if (k == 'T') {
-          if (v > 0) f.tracking = v;
+          if (v > 0) f.tracking = relative ? f.tracking * v : v;
           return;
         }
         if (v >= 0 && v <= 2) f.align = static_cast<int>(v);
@@ -279,7 +281,9 @@ class MTextParser {
       case 'c': {
         if (!argument(arg) || !parseNumber(arg, v) || v < 0 || v > 0xFFFFFF) break;
         MTextFormat& f = change();
-        f.trueColor = static_cast<std::uint32_t>(v);
+        // The value packs red in its low byte (blue, green, red from the top).
+        const auto bgr = static_cast<std::uint32_t>(v);
+        f.trueColor = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
         f.hasTrueColor = true;
         return;
       }
@@ -375,15 +379,21 @@ class MTextParser {
     auto& p = paras_.back();
     std::size_t j = 0;
     if (!arg.empty() && arg[0] == 'x') j = 1;
-    while (j < arg.size()) {
+    bool tabs = false;  // inside the list of tab stops ("t4,8,12")
+    while (j <= arg.size()) {
       auto comma = arg.find(',', j);
       if (comma == std::string_view::npos) comma = arg.size();
       std::string_view item = arg.substr(j, comma - j);
       j = comma + 1;
       if (item.empty()) continue;
+      double v;
+      if (tabs && parseNumber(item, v)) {
+        if (v >= 0) p.tabStops.push_back(v);
+        continue;
+      }
+      tabs = false;
       const char key = item[0];
       item.remove_prefix(1);
-      double v;
       if (key == 'q' && !item.empty()) {
         switch (item[0]) {
           case 'l': p.alignment = 1; break;
@@ -398,14 +408,12 @@ class MTextParser {
       } else if (key == 'l' && parseNumber(item, v)) {
         p.indentLeft = v;
       } else if (key == 't') {
-        // Tab stops follow as further comma-separated numbers: skip them.
-        while (j < arg.size() && (std::isdigit(static_cast<unsigned char>(arg[j])) || arg[j] == '.' ||
-                                  arg[j] == '-' || arg[j] == ',')) {
-          if (j + 1 < arg.size() && arg[j] == ',' && std::isalpha(static_cast<unsigned char>(arg[j + 1]))) break;
-          ++j;
-        }
+        tabs = true;
+        p.tabStops.clear();
+        if (parseNumber(item, v) && v >= 0) p.tabStops.push_back(v);
       }
     }
+    std::sort(p.tabStops.begin(), p.tabStops.end());
   }
 };
 

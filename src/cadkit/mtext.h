@@ -37,6 +37,7 @@ struct MTextParagraph {
   std::vector<MTextRun> runs;
   int alignment = 0;  // \pq: 0 as the attachment, 1 left, 2 centre, 3 right, 4 justified
   double indentFirst = 0, indentLeft = 0;  // \pi, \pl in text heights
+  std::vector<double> tabStops;            // \pt, in text heights from the left edge
 };
 
 // Splits the string into paragraphs (\P and new lines) of runs. Unknown codes are dropped,

@@ -100,7 +100,7 @@ const Glyph& glyphFor(const Fonts& f, std::string_view s, std::size_t& i) {
 
 class Emitter {
  public:
-  explicit Emitter(TextOut& out) : out_(out) { buf_.reserve(64); }
+  explicit Emitter(TextOut& out) : out_(out) {}
 
   // A glyph at local (u, v) of the frame, scaled by height h and width factor w, slanted by
   // the tangent of the oblique angle.
@@ -122,7 +122,8 @@ class Emitter {
 
  private:
   TextOut& out_;
-  std::vector<Vec2> buf_;
+  // One buffer for every stroke of the thread: layout allocates nothing per glyph.
+  static inline thread_local std::vector<Vec2> buf_;
 };
 
 double textWidth(const Fonts& f, std::string_view s) {
@@ -184,11 +185,25 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
   const double width = natural * h * wf;
   if (ha == 1 || ha == 4) du = -width / 2;
   else if (ha == 2) du = -width;
-  if (ha == 4) dv = -h / 2;
-  else if (va == 1) dv = measure.main->descent() * h;
+  if (ha == 4) {
+    // Middle centres on the ink of this text, descenders included (unlike middle-centre,
+    // which centres on the capital height).
+    double lo = 1e300, hi = -1e300;
+    for (std::size_t i = 0; i < s.size();)
+      for (const auto& st : glyphFor(measure, s, i).strokes)
+        for (const auto& p : st) {
+          lo = std::min(lo, p.y);
+          hi = std::max(hi, p.y);
+        }
+    dv = lo <= hi ? -(lo + hi) / 2 * h : -h / 2;
+  } else if (va == 1) dv = measure.main->descent() * h;
   else if (va == 2) dv = -h / 2;
   else if (va == 3) dv = -h;
 
+  // Points out of range draw nothing rather than lines to infinity.
+  if (!finite(base.x) || !finite(base.y) || !finite(width) || !finite(h) || !finite(dv) ||
+      std::abs(base.x) + width + h > 1e150)
+    return;
   const Frame2 fr = frameOf(base, angle, text.generation & 2, text.generation & 4);
   Emitter em(out);
   if (opt.quickText) {
@@ -200,9 +215,12 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
     r.fontFile = f.ttfFile;
     r.family = f.ttfFamily;
     r.text = s;
+    r.bold = opt.ttfBold;
+    r.italic = opt.ttfItalic;
     r.origin = fr.map(du, dv);
     r.xAxis = fr.dir(h * wf, 0);
     r.yAxis = fr.dir(h * slant, h);
+    r.advance = natural;
     out.ttf(r);
   } else {
     double u = du;
@@ -212,28 +230,51 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
       u += g.advance.x * h * wf;
     }
   }
-  // Under- and overlines between their toggles (or to the end of the text).
-  bool on[2] = {false, false};
-  double start[2] = {0, 0};
+  // Under-, over- and strike-through lines between their toggles (or to the end of the text).
+  bool on[3] = {false, false, false};
+  double start[3] = {0, 0, 0};
   auto offsetToU = [&](std::size_t byte) {
     double u = du;
     for (std::size_t i = 0; i < s.size() && i < byte;) u += glyphFor(measure, s, i).advance.x * h * wf;
     return u;
   };
   auto close = [&](int k, double u) {
-    const double v = dv + (k == 0 ? kUnderline : kOverline) * h;
+    const double v = dv + (k == 0 ? kUnderline : k == 1 ? kOverline : kStrike) * h;
     if (u > start[k]) em.line(fr, start[k], v, u, v);
   };
   for (auto [byte, kind] : toggles) {
-    const int k = kind == 'u' ? 0 : kind == 'o' ? 1 : -1;
+    const int k = kind == 'u' ? 0 : kind == 'o' ? 1 : kind == 'k' ? 2 : -1;
     if (k < 0) continue;
     const double u = offsetToU(byte);
     if (on[k]) close(k, u);
     else start[k] = u;
     on[k] = !on[k];
   }
-  for (int k = 0; k < 2; ++k)
+  for (int k = 0; k < 3; ++k)
     if (on[k]) close(k, du + width);
+}
+
+StyleTtfInfo styleTtfInfo(const std::vector<Tag>& xdata) {
+  StyleTtfInfo info;
+  bool acad = false;
+  for (const Tag& t : xdata) {
+    if (t.code == 1001) {
+      acad = t.asText() == "ACAD";
+      continue;
+    }
+    if (!acad) continue;
+    if (t.code == 1000 && info.family.empty()) {
+      info.family = t.asText();
+    } else if (t.code == 1071) {
+      bool ok = false;
+      const std::int64_t flags = t.asInt(&ok);
+      if (ok) {
+        info.italic = (flags & 0x01000000) != 0;
+        info.bold = (flags & 0x02000000) != 0;
+      }
+    }
+  }
+  return info;
 }
 
 Vec2 measureTextLine(const std::string& utf8, double height, double widthFactor, const TextStyle& style,
@@ -297,7 +338,9 @@ class MTextLayout {
       : t_(t), style_(style), lib_(lib), out_(out), opt_(opt), em_(out) {}
 
   void run() {
+    if (!finite(t_.insert.x) || !finite(t_.insert.y) || std::abs(t_.insert.x) + std::abs(t_.insert.y) > 1e150) return;
     H_ = entityHeight(t_.height, style_);
+    if (H_ > 1e100) return;
     base_ = stylefonts(style_, lib_, opt_);
     MTextFormat fmt;
     fmt.widthFactor = finite(style_.widthFactor) && style_.widthFactor > 0 ? style_.widthFactor : 1;
@@ -353,11 +396,12 @@ class MTextLayout {
         const MTextFormat& f = r.fmt;
         double h = f.height > 0 ? f.height : H_;
         h *= f.heightScale > 0 && finite(f.heightScale) ? f.heightScale : 1;
-        ri.height = finite(h) && h > 0 ? h : H_;
-        ri.wf = finite(f.widthFactor) && f.widthFactor > 0 ? f.widthFactor : 1;
+        // Inline values far outside what a drawing uses are brought back into range.
+        ri.height = finite(h) && h > 0 ? std::clamp(h, H_ * 1e-4, H_ * 1e4) : H_;
+        ri.wf = finite(f.widthFactor) && f.widthFactor > 0 ? std::clamp(f.widthFactor, 0.01, 100.0) : 1;
         const double ob = finite(f.oblique) && std::abs(f.oblique) < 85 ? f.oblique : 0;
         ri.slant = std::tan(ob * kDeg);
-        ri.tracking = finite(f.tracking) && f.tracking > 0 ? f.tracking : 1;
+        ri.tracking = finite(f.tracking) && f.tracking > 0 ? std::clamp(f.tracking, 0.01, 100.0) : 1;
         if (f.font.empty()) {
           ri.fonts = base_;
         } else if (f.fontIsFamily || isTtfFile(f.font)) {
@@ -411,7 +455,11 @@ class MTextLayout {
     paraFirstPiece_.push_back(pieces_.size());
   }
 
-  double tabWidth(double x) const {
+  // The distance from x (measured from the paragraph's left edge) to the next tab stop: the
+  // paragraph's own stops first, then every four text heights.
+  double tabWidth(const MTextParagraph& p, double x) const {
+    for (double stop : p.tabStops)
+      if (stop * H_ > x + 1e-9) return stop * H_ - x;
     const double step = kTabStep * H_;
     return (std::floor(x / step + 1e-9) + 1) * step - x;
   }
@@ -435,7 +483,7 @@ class MTextLayout {
         std::size_t k = i;
         for (; k < pe; ++k) {
           Piece& pc = pieces_[k];
-          if (pc.kind == Piece::Tab) pc.width = tabWidth(x);
+          if (pc.kind == Piece::Tab) pc.width = tabWidth(paras_[p], x + ln.indent);
           if (pc.kind == Piece::Space) {
             x += pc.width;
             breakAt = k + 1;
@@ -571,7 +619,11 @@ class MTextLayout {
   double ttfU_ = 0, ttfEnd_ = 0, ttfV_ = 0;
   TextTtfRun ttf_;
   void flushTtf() {
-    if (ttfOpen_ && !ttf_.text.empty()) out_.ttf(ttf_);
+    if (ttfOpen_ && !ttf_.text.empty()) {
+      const RunInfo& ri = runs_[ttfRun_];
+      ttf_.advance = (ttfEnd_ - ttfU_) / (ri.height * ri.wf);
+      out_.ttf(ttf_);
+    }
     ttfOpen_ = false;
   }
   void ttfPiece(const Piece& pc, const RunInfo& ri, double u, double v) {
@@ -584,8 +636,9 @@ class MTextLayout {
       ttf_ = TextTtfRun{};
       ttf_.fontFile = ri.fonts.ttfFile;
       ttf_.family = ri.fonts.ttfFamily;
-      ttf_.bold = ri.run->fmt.bold;
-      ttf_.italic = ri.run->fmt.italic;
+      const bool styleFont = ri.run->fmt.font.empty();
+      ttf_.bold = ri.run->fmt.bold || (styleFont && opt_.ttfBold);
+      ttf_.italic = ri.run->fmt.italic || (styleFont && opt_.ttfItalic);
       ttf_.origin = frame_.map(u, v);
       ttf_.xAxis = frame_.dir(ri.height * ri.wf, 0);
       ttf_.yAxis = frame_.dir(ri.height * ri.slant, ri.height);

@@ -16,6 +16,9 @@ struct TextTtfRun {
   std::string fontFile, family, text;  // text UTF-8
   bool bold = false, italic = false;
   Vec2 origin, xAxis, yAxis;
+  // The advance layout gave the run, in xAxis units (measured with the built-in font), so a
+  // sink may fit the TrueType glyphs to the place aligned text was given.
+  double advance = 0;
 };
 
 class TextOut {
@@ -34,7 +37,16 @@ struct TextLayoutOptions {
   bool quickText = false;  // draw each line's box instead of its characters
   // The TrueType family stored with a style (its extended data), when known.
   std::string ttfFamily;
+  bool ttfBold = false, ttfItalic = false;
 };
+
+// What a style's extended data says of its TrueType font: the family (1000 after the ACAD
+// application) and the weight and slant bits of its 1071 flags.
+struct StyleTtfInfo {
+  std::string family;
+  bool bold = false, italic = false;
+};
+StyleTtfInfo styleTtfInfo(const std::vector<Tag>& xdata);
 
 // `style` is the entity's text style (or a default one when the name is unknown).
 void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLibrary& fonts, TextOut& out,

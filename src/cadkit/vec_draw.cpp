@@ -259,6 +259,7 @@ class Emitter {
     run.bold = t.bold;
     run.italic = t.italic;
     run.text = t.text;
+    run.advance = t.advance;
     run.origin = {o.x, o.y};
     run.xAxis = {x.x - o.x, x.y - o.y};
     run.yAxis = {y.x - o.x, y.y - o.y};

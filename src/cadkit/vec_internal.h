@@ -84,6 +84,7 @@ struct Item {
 struct TtfItem {
   std::string fontFile, family, text;
   bool bold = false, italic = false;
+  double advance = 0;
 };
 
 struct ImageSlot {

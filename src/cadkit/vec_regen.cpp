@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cadkit/text_layout.h"
 #include "cadkit/vec_walk.h"
 
 namespace kelvaro::cad::vec {
@@ -143,12 +144,9 @@ Walk::Walk(const Document& doc, DrawingState& st, DrawSink* sink) : doc_(doc), s
   for (const auto& b : doc.blocks) blocks_.emplace(b.name(), &b);
   for (const auto& s : doc.styles.entries) {
     styles_.emplace(s.rec.name, &s.rec);
-    const auto& x = s.frame.xdata();
-    for (std::size_t i = 0; i + 1 < x.size(); ++i)
-      if (x[i].code == 1001 && x[i].text == "ACAD" && x[i + 1].code == 1000 && !x[i + 1].text.empty()) {
-        families_.emplace(s.rec.name, x[i + 1].text);
-        break;
-      }
+    if (s.frame.xdata().empty()) continue;
+    StyleTtfInfo info = styleTtfInfo(s.frame.xdata());
+    if (!info.family.empty() || info.bold || info.italic) families_.emplace(s.rec.name, std::move(info));
   }
   defaultStyle_.name = "STANDARD";
 }
@@ -162,11 +160,13 @@ const TextStyle& Walk::style(std::string_view name) {
   return it != styles_.end() ? *it->second : defaultStyle_;
 }
 
-const std::string& Walk::ttfFamily(std::string_view style) const {
-  static const std::string none;
-  if (families_.empty()) return none;
+void Walk::ttfOptions(std::string_view style, TextLayoutOptions& opt) const {
+  if (families_.empty()) return;
   auto it = families_.find(style);
-  return it == families_.end() ? none : it->second;
+  if (it == families_.end()) return;
+  opt.ttfFamily = it->second.family;
+  opt.ttfBold = it->second.bold;
+  opt.ttfItalic = it->second.italic;
 }
 
 const Object* Walk::object(Handle h) {

@@ -55,40 +55,29 @@ TEST(BuiltinFont, CoversPrintableAsciiAndLatin1WithinSaneBounds) {
 // Draws every built-in glyph into a grey map beside the tests, to look at.
 TEST(BuiltinFont, GlyphSheetRasterises) {
   const StrokeFont& f = builtinStrokeFont();
-  const int cell = 48, cols = 16, rows = 14, scale = 28;
-  const int w = cols * cell, h = rows * cell;
-  std::vector<std::uint8_t> px(w * h, 255);
-  auto plot = [&](double x, double y) {
-    const int ix = static_cast<int>(std::lround(x)), iy = static_cast<int>(std::lround(y));
-    if (ix >= 0 && iy >= 0 && ix < w && iy < h) px[iy * w + ix] = 0;
-  };
   std::vector<char32_t> codes;
   for (char32_t c = 0x20; c < 0x7F; ++c) codes.push_back(c);
   for (char32_t c = 0xA0; c <= 0xFF; ++c) codes.push_back(c);
   for (char32_t c : {0x2300u, 0x2205u, 0x20ACu, 0x2013u, 0x2014u, 0x2018u, 0x2019u, 0x201Cu, 0x201Du, 0x2022u,
                      0x2026u, 0x0131u, 0x4E00u})
     codes.push_back(c);
-  long inked = 0;
+  // Cells of 1.7 x 1.8 capital heights, 16 to a row; the advance as a line under the baseline.
+  std::vector<std::vector<Vec2>> strokes;
+  const int cols = 16;
+  const int rows = static_cast<int>((codes.size() + cols - 1) / cols);
   for (std::size_t n = 0; n < codes.size(); ++n) {
-    const double ox = (n % cols) * cell + 6, oy = (n / cols) * cell + cell - 12;
+    const double ox = (n % cols) * 1.7 + 0.2, oy = (rows - 1 - static_cast<double>(n / cols)) * 1.8 + 0.45;
     const Glyph* g = f.glyph(codes[n]);
-    for (const auto& s : g->strokes)
-      for (std::size_t k = 0; k + 1 < s.size(); ++k) {
-        const double x0 = ox + s[k].x * scale, y0 = oy - s[k].y * scale;
-        const double x1 = ox + s[k + 1].x * scale, y1 = oy - s[k + 1].y * scale;
-        const int steps = 1 + static_cast<int>(std::max(std::abs(x1 - x0), std::abs(y1 - y0)) * 2);
-        for (int t = 0; t <= steps; ++t) plot(x0 + (x1 - x0) * t / steps, y0 + (y1 - y0) * t / steps);
-      }
-    // The advance as a tick under the baseline.
-    for (int x = 0; x <= static_cast<int>(g->advance.x * scale); x += 4) plot(ox + x, oy + 4);
+    for (auto s : g->strokes) {
+      for (auto& p : s) p = {p.x + ox, p.y + oy};
+      strokes.push_back(std::move(s));
+    }
+    strokes.push_back({{ox, oy - 0.38}, {ox + g->advance.x, oy - 0.38}});
   }
-  for (auto v : px) inked += v == 0;
-  EXPECT_GT(inked, 5000);
+  long inked = 0;
   const auto path = std::filesystem::path(KELVARO_BINARY_DIR) / "text_glyph_sheet.pgm";
-  std::ofstream out(path, std::ios::binary);
-  out << "P5\n" << w << ' ' << h << "\n255\n";
-  out.write(reinterpret_cast<const char*>(px.data()), px.size());
-  EXPECT_TRUE(out.good()) << path;
+  EXPECT_TRUE(testing::writeStrokeImage(path.string(), strokes, cols * 48, rows * 51, 28, {0, 0}, &inked));
+  EXPECT_GT(inked, 5000);
 }
 
 TEST(FontLibrary, FindsFontsByStoredNameOnceAndFallsBack) {
@@ -119,6 +108,13 @@ TEST(FontLibrary, FindsFontsByStoredNameOnceAndFallsBack) {
   EXPECT_EQ(&lib.font("missing"), &builtinStrokeFont());
   EXPECT_EQ(lib.bigFont(""), nullptr);
   EXPECT_EQ(lib.bigFont("mine.shx"), nullptr);  // not a big font
+  EXPECT_TRUE(lib.problems().empty());
+  // A damaged file found under a name falls back to the built-in font with a note of why.
+  std::ofstream(dir / "bad.shx", std::ios::binary) << "AutoCAD-86 shapes 1.0\r\n\x1A\x01";
+  FontLibrary bad([&](const std::string& n) { return n == "bad.shx" ? (dir / "bad.shx").string() : std::string(); });
+  EXPECT_EQ(&bad.font("bad"), &builtinStrokeFont());
+  ASSERT_EQ(bad.problems().size(), 1u);
+  EXPECT_NE(bad.problems()[0].find("bad: Truncated"), std::string::npos) << bad.problems()[0];
   std::filesystem::remove_all(dir);
 }
 

@@ -61,6 +61,19 @@ TEST(TextLayout, AlignmentBoxForEachHorizontalAndVerticalMode) {
   }
 }
 
+TEST(TextLayout, MiddleCentresOnTheInkIncludingDescenders) {
+  // Built-in 'g' runs from -3/9 to 6/9 of the height: its ink middle is 1.5/9 up.
+  Text t = textAt("gg", 9);
+  t.halign = 4;
+  Box b = quickBox(t);
+  EXPECT_NEAR(b.y0, -1.5, kEps);
+  // Middle-centre ignores the descenders.
+  t.halign = 1;
+  t.valign = 2;
+  b = quickBox(t);
+  EXPECT_NEAR(b.y0, -4.5, kEps);
+}
+
 TEST(TextLayout, AlignedAndFitSpanTheTwoPoints) {
   FontLibrary lib;
   TextStyle st;
@@ -134,6 +147,24 @@ TEST(TextLayout, StyleFixedHeightWhenEntityHasNone) {
   bad.rotation = INFINITY;
   const Box c = quickBox(bad);
   EXPECT_TRUE(std::isfinite(c.x0) && std::isfinite(c.y1));
+  // A point at infinity draws nothing at all.
+  FontLibrary lib;
+  RecordingOut none;
+  Text far = textAt("X", 1, {INFINITY, 0, 0});
+  layoutText(far, 0, st, lib, none);
+  MText mfar;
+  mfar.text = "X";
+  mfar.insert = {0, std::nan(""), 0};
+  layoutMText(mfar, st, lib, none);
+  EXPECT_TRUE(none.strokes.empty());
+  // Inline heights and widths beyond reason stay finite.
+  RecordingOut huge;
+  MText wild;
+  wild.text = "\\H1e300;A\\W1e300;B\\T1e300;C";
+  layoutMText(wild, st, lib, huge);
+  ASSERT_FALSE(huge.strokes.empty());
+  for (const auto& s : huge.strokes)
+    for (const auto& p : s) ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
 }
 
 TEST(TextLayout, GlyphsStayInsideTheirBoxAndUnderlineFollowsToggles) {
@@ -175,6 +206,7 @@ TEST(TextLayout, TrueTypeStylesAskOnceAndPlaceTheRun) {
   EXPECT_NEAR(yes.runs[0].origin.x, 1, kEps);
   EXPECT_NEAR(yes.runs[0].xAxis.y, 2, kEps);
   EXPECT_NEAR(yes.runs[0].yAxis.x, -2, kEps);
+  EXPECT_NEAR(yes.runs[0].advance, measureTextLine("Hi", 1, 1, TextStyle{}, lib).x, kEps);
   RecordingOut no;
   layoutText(t, 0, st, lib, no);
   EXPECT_EQ(no.ttfAsked, 1);
@@ -187,6 +219,32 @@ TEST(TextLayout, TrueTypeStylesAskOnceAndPlaceTheRun) {
   layoutText(t, 0, shx, lib, fam, {.ttfFamily = "Arial"});
   ASSERT_EQ(fam.runs.size(), 1u);
   EXPECT_EQ(fam.runs[0].family, "Arial");
+}
+
+TEST(TextLayout, StyleTrueTypeInfoFromExtendedData) {
+  auto tag = [](int code, std::string text, std::int64_t v = 0) {
+    Tag t;
+    t.code = code;
+    t.kind = text.empty() ? Tag::kInt : Tag::kText;
+    t.text = std::move(text);
+    t.integer = v;
+    return t;
+  };
+  const std::vector<Tag> xd{tag(1001, "OTHER"), tag(1000, "Nope"), tag(1001, "ACAD"), tag(1000, "Arial Narrow"),
+                            tag(1071, "", 0x03000022)};
+  const StyleTtfInfo info = styleTtfInfo(xd);
+  EXPECT_EQ(info.family, "Arial Narrow");
+  EXPECT_TRUE(info.bold);
+  EXPECT_TRUE(info.italic);
+  EXPECT_TRUE(styleTtfInfo({}).family.empty());
+  // Strike-through from %%k toggles runs through the middle of the text.
+  FontLibrary lib;
+  RecordingOut out;
+  layoutText(textAt("%%kAB", 2), 0, TextStyle{}, lib, out);
+  bool mid = false;
+  for (const auto& s : out.strokes)
+    mid |= s.size() == 2 && std::abs(s[0].y - 1) < kEps && std::abs(s[1].y - 1) < kEps && s[1].x > s[0].x;
+  EXPECT_TRUE(mid);
 }
 
 // --- MTEXT ---
@@ -298,11 +356,11 @@ TEST(MTextLayout, InlineHeightColourTabsAndUnderline) {
   EXPECT_NEAR(l[0].y1, 0, kEps);
   // Colours are reported as they change, then reset.
   RecordingOut out;
-  layoutMText(mtext("\\C1;red\\C3;green{\\c65280;x}", 1), st, lib, out);
+  layoutMText(mtext("\\C1;red\\C3;green{\\c255;x}", 1), st, lib, out);
   ASSERT_EQ(out.colors.size(), 4u);
   EXPECT_EQ(out.colors[0], "i1");
   EXPECT_EQ(out.colors[1], "i3");
-  EXPECT_EQ(out.colors[2], "rgb#00ff00");
+  EXPECT_EQ(out.colors[2], "rgb#ff0000");
   EXPECT_EQ(out.colors[3], "i-1");
   // A tab moves to the next stop (four heights).
   RecordingOut tab;
@@ -310,6 +368,12 @@ TEST(MTextLayout, InlineHeightColourTabsAndUnderline) {
   ASSERT_EQ(tab.strokes.size(), 2u);
   const double iLeft = builtinStrokeFont().glyph('I')->strokes[0][0].x;
   EXPECT_NEAR(tab.strokes[1][0].x, 4 + iLeft, kEps);
+  // The paragraph's own stops come first, then the default ones.
+  RecordingOut stops;
+  layoutMText(mtext("\\pt1.5;I^II^II", 1), st, lib, stops);
+  ASSERT_EQ(stops.strokes.size(), 3u);
+  EXPECT_NEAR(stops.strokes[1][0].x, 1.5 + iLeft, kEps);
+  EXPECT_NEAR(stops.strokes[2][0].x, 4 + iLeft, kEps);
   // Underline of one run: a single stroke across it.
   RecordingOut ul;
   layoutMText(mtext("\\LAB\\l CD", 1), st, lib, ul);
@@ -358,10 +422,72 @@ TEST(MTextLayout, TrueTypeRunsGatherPerLineAndRun) {
   layoutMText(mtext("ab{\\fArial|b1;cd}\\Pef", 1), st, lib, out);
   ASSERT_EQ(out.runs.size(), 1u);
   EXPECT_EQ(out.runs[0].text, "cd");
+  EXPECT_NEAR(out.runs[0].advance, measureTextLine("cd", 1, 1, st, lib).x, kEps);
   EXPECT_EQ(out.runs[0].family, "Arial");
   EXPECT_TRUE(out.runs[0].bold);
   EXPECT_EQ(out.ttfAsked, 1);
   EXPECT_FALSE(out.strokes.empty());  // the SHX runs still draw strokes
+}
+
+}  // namespace
+}  // namespace kelvaro::cad
+
+namespace kelvaro::cad {
+namespace {
+
+// A sheet of TEXT alignments (each beside a cross at its point) and a wrapped MTEXT, written
+// beside the tests to look at.
+TEST(TextLayoutSheet, Rasterises) {
+  FontLibrary lib;
+  TextStyle st;
+  RecordingOut out;
+  auto cross = [&](double x, double y) {
+    out.strokes.push_back({{x - 0.3, y}, {x + 0.3, y}});
+    out.strokes.push_back({{x, y - 0.3}, {x, y + 0.3}});
+  };
+  const char* names[] = {"Left", "Center", "Right", "", "Middle"};
+  for (int ha : {0, 1, 2, 4}) {
+    for (int va = 0; va <= 3; ++va) {
+      if (ha == 4 && va) continue;
+      Text t;
+      t.text = std::string(names[ha]) + " " + std::to_string(va) + " Ag%%d";
+      t.height = 1;
+      t.halign = static_cast<std::int16_t>(ha);
+      t.valign = static_cast<std::int16_t>(va);
+      t.align = t.insert = {2 + ha * 9.0, 30 - va * 2.5, 0};
+      cross(t.align.x, t.align.y);
+      layoutText(t, va, st, lib, out);
+    }
+  }
+  Text fit;
+  fit.text = "%%uFit between%%u";
+  fit.height = 1;
+  fit.halign = 5;
+  fit.insert = {2, 19, 0};
+  fit.align = {20, 19, 0};
+  layoutText(fit, 0, st, lib, out);
+  Text rot = fit;
+  rot.text = "Rotated 30, oblique 15";
+  rot.halign = 0;
+  rot.rotation = 30;
+  rot.oblique = 15;
+  rot.insert = {24, 14, 0};
+  layoutText(rot, 0, st, lib, out);
+  MText m;
+  m.insert = {2, 17, 0};
+  m.height = 0.8;
+  m.refWidth = 18;
+  m.text =
+      "\\pxqc;{\\H1.5x;Heading}\\P\\pql;A paragraph wraps at spaces within its width, with \\Lunderlined\\l and "
+      "\\Ooverlined\\o words, 1\\S1/2; and 3\\S3#4; fractions, a tolerance 10\\S+0.1^-0.2; and caf\\U+00E9, "
+      "\\A1;%%c50, %%p0.5.\\P\\pi-1,l1;Indented paragraph with a first-line outdent, wrapped once or twice.";
+  layoutMText(m, st, lib, out);
+  for (const auto& s : out.strokes)
+    for (const auto& p : s) ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+  long inked = 0;
+  const std::string path = std::string(KELVARO_BINARY_DIR) + "/text_layout_sheet.pgm";
+  EXPECT_TRUE(testing::writeStrokeImage(path, out.strokes, 1100, 760, 28, {0, 4}, &inked));
+  EXPECT_GT(inked, 3000);
 }
 
 }  // namespace

@@ -69,6 +69,7 @@ TEST(MTextParse, FormatCodes) {
   EXPECT_DOUBLE_EQ(r[2].fmt.widthFactor, 0.8);
   EXPECT_DOUBLE_EQ(r[3].fmt.oblique, 15);
   EXPECT_DOUBLE_EQ(r[4].fmt.tracking, 2);
+  EXPECT_DOUBLE_EQ(runsOf("\\T2;\\T1.5x;a")[0].fmt.tracking, 3);
   EXPECT_EQ(r[5].fmt.align, 1);
   // Relative height of the entity's height is kept as a scale until layout knows it.
   r = runsOf("\\H1.5x;a");
@@ -86,7 +87,7 @@ TEST(MTextParse, FormatCodes) {
   EXPECT_FALSE(r[1].fmt.fontIsFamily);
   EXPECT_EQ(r[2].fmt.colorIndex, 5);
   EXPECT_TRUE(r[3].fmt.hasTrueColor);
-  EXPECT_EQ(r[3].fmt.trueColor, 0xFF0000u);
+  EXPECT_EQ(r[3].fmt.trueColor, 0x0000FFu);  // stored with red in the low byte
 
   r = runsOf("\\La\\lb\\Oc\\od\\Ke\\kf");
   ASSERT_EQ(r.size(), 6u);
@@ -127,11 +128,13 @@ TEST(MTextParse, ParagraphPropertiesCarryOver) {
   EXPECT_EQ(ps[2].alignment, 1);
   EXPECT_DOUBLE_EQ(ps[2].indentLeft, 2);
   EXPECT_EQ(plain(ps), "centre|indented|left");
-  // Tab stops and unknown keys are skipped.
-  const auto t = parseMText("\\pxi1,l3,t4,8,12,qr;x");
+  // Tab stops run until the next key; they carry over like the rest.
+  const auto t = parseMText("\\pxi1,l3,t12,4,8,qr,z9;x\\Py");
   EXPECT_EQ(t[0].alignment, 3);
   EXPECT_DOUBLE_EQ(t[0].indentLeft, 3);
-  EXPECT_EQ(plain(t), "x");
+  EXPECT_EQ(t[0].tabStops, (std::vector<double>{4, 8, 12}));
+  EXPECT_EQ(t[1].tabStops, t[0].tabStops);
+  EXPECT_EQ(plain(t), "x|y");
 }
 
 TEST(MTextParse, MalformedCodesStayAsText) {

@@ -93,6 +93,15 @@ TEST(ShxFont, SubshapesAndVerticalOnlyCommands) {
   expectPoint(s[0][1], 2, 0);
   expectPoint(s[0][2], 2, 1);
   expectPoint(s[0][3], 3, 1);
+  // A font made for both orientations (modes 2) still skips them in horizontal text.
+  {
+    std::string err;
+    auto dual = loadShxFont(shapesFile({{0, "T", {4, 2, 2, 0}}, {'A', "A", {14, 0x14, 0x10, 0}}}), &err);
+    ASSERT_TRUE(dual) << err;
+    const auto d = units(*dual->glyph('A'));
+    ASSERT_EQ(d.size(), 1u);
+    expectPoint(d[0].back(), 1, 0);
+  }
   // A shape that calls itself stops at the depth limit.
   f = fontWith({0x10, 7, 'A', 0});
   const Glyph* g = f->glyph('A');
@@ -252,6 +261,22 @@ TEST(ShxFont, DamagedFilesGiveAMessageNeverACrash) {
   const Glyph* g = f->glyph('A');
   ASSERT_NE(g, nullptr);
   EXPECT_TRUE(std::isfinite(g->advance.x));
+  ASSERT_FALSE(g->strokes.empty());
+  for (const auto& p : g->strokes[0]) EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+  // The fuzzer's find: a damaged 1.1 font whose programs once gave points at infinity.
+  static const char kBad[] =
+      "AutoCAD-86 shapes 1.1\r\n\x1a\xa0\x00" "B\x00\x03\x00\x00\x00\x06\x00" "A\x00\x1f\x00" "B\xfd\x14\x00"
+      "ot\x00\x00\x01\x00\x02Q\x00" "A\x08\x00\x04\x01L \x02\x02\x07" "A\x05\x0b\x06\x14\x00T\x00\x04"
+      "ADuA\x07" "AotC\x05\x14" "es 1.-A\x05\x14\x00" "B\x0a\x02\x00\x8d\x0b" "8\x1c\x00\x03\x12\x09\x01" "4\x02\x08" "F";
+  const std::string bad(kBad, sizeof kBad - 1);
+  f = loadShxFont(std::vector<std::uint8_t>(bad.begin(), bad.end()));
+  if (f)
+    for (char32_t c = 0; c < 300; ++c) {
+      const Glyph* q = f->glyph(c);
+      if (!q) continue;
+      for (const auto& s : q->strokes)
+        for (const auto& p : s) ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y)) << unsigned(c);
+    }
 }
 
 }  // namespace

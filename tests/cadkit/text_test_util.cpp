@@ -1,7 +1,9 @@
 #include "text_test_util.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <fstream>
 
 namespace kelvaro::cad::testing {
 
@@ -23,6 +25,30 @@ Box RecordingOut::bounds() const {
   for (const auto& s : strokes)
     for (const auto& p : s) b.add(p);
   return b;
+}
+
+bool writeStrokeImage(const std::string& path, const std::vector<std::vector<Vec2>>& strokes, int w, int h,
+                      double scale, Vec2 origin, long* inked) {
+  std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h, 255);
+  auto plot = [&](double x, double y) {
+    const long ix = std::lround(x), iy = std::lround(y);
+    if (ix >= 0 && iy >= 0 && ix < w && iy < h) px[iy * w + ix] = 0;
+  };
+  for (const auto& s : strokes)
+    for (std::size_t k = 0; k + 1 < s.size(); ++k) {
+      const double x0 = (s[k].x - origin.x) * scale, y0 = h - (s[k].y - origin.y) * scale;
+      const double x1 = (s[k + 1].x - origin.x) * scale, y1 = h - (s[k + 1].y - origin.y) * scale;
+      const int steps = 1 + static_cast<int>(std::min(4000.0, std::max(std::abs(x1 - x0), std::abs(y1 - y0)) * 2));
+      for (int t = 0; t <= steps; ++t) plot(x0 + (x1 - x0) * t / steps, y0 + (y1 - y0) * t / steps);
+    }
+  if (inked) {
+    *inked = 0;
+    for (auto v : px) *inked += v == 0;
+  }
+  std::ofstream out(path, std::ios::binary);
+  out << "P5\n" << w << ' ' << h << "\n255\n";
+  out.write(reinterpret_cast<const char*>(px.data()), static_cast<std::streamsize>(px.size()));
+  return out.good();
 }
 
 namespace {

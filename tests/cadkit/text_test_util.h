@@ -32,6 +32,11 @@ class RecordingOut : public TextOut {
   Box bounds() const;
 };
 
+// Draws strokes (drawing units, y up) into a white grey map of w x h pixels at `scale` pixels
+// per unit from `origin`, and writes it as a PGM file; false when it cannot be written.
+bool writeStrokeImage(const std::string& path, const std::vector<std::vector<Vec2>>& strokes, int w, int h,
+                      double scale, Vec2 origin, long* inked = nullptr);
+
 // Little-endian builder for SHX files.
 struct Bytes {
   std::vector<std::uint8_t> b;
