@@ -82,7 +82,7 @@ class Emitter {
         case ItemKind::Polyline:
         case ItemKind::Polygon:
         case ItemKind::PolyPolygon: {
-          Rect box = project(xf, p, it.count);
+          Rect box = it.flat ? project(xf, l.flat.data() + it.first, it.count) : project(xf, p, it.count);
           if (cull.misses(box)) break;
           pen(it);
           const Rect* c = clip ? (clip->contains(box) ? nullptr : clip) : (far.contains(box) ? nullptr : &far);
@@ -110,6 +110,21 @@ class Emitter {
     for (std::size_t i = 0; i < n; ++i) {
       double x = m[0][0] * p[i].x + m[0][1] * p[i].y + m[0][2] * p[i].z + m[0][3];
       double y = m[1][0] * p[i].x + m[1][1] * p[i].y + m[1][2] * p[i].z + m[1][3];
+      buf_[i] = {x, y};
+      r.x0 = std::min(r.x0, x), r.x1 = std::max(r.x1, x);
+      r.y0 = std::min(r.y0, y), r.y1 = std::max(r.y1, y);
+    }
+    count_ = n;
+    return r;
+  }
+
+  Rect project(const Affine& xf, const Vec2* p, std::size_t n) {
+    if (buf_.size() < n) buf_.resize(n);
+    Rect r{1e300, 1e300, -1e300, -1e300};
+    const double(*m)[4] = xf.m;
+    for (std::size_t i = 0; i < n; ++i) {
+      double x = m[0][0] * p[i].x + m[0][1] * p[i].y + m[0][3];
+      double y = m[1][0] * p[i].x + m[1][1] * p[i].y + m[1][3];
       buf_[i] = {x, y};
       r.x0 = std::min(r.x0, x), r.x1 = std::max(r.x1, x);
       r.y0 = std::min(r.y0, y), r.y1 = std::max(r.y1, y);
@@ -244,6 +259,7 @@ class Emitter {
     run.bold = t.bold;
     run.italic = t.italic;
     run.text = t.text;
+    run.advance = t.advance;
     run.origin = {o.x, o.y};
     run.xAxis = {x.x - o.x, x.y - o.y};
     run.yAxis = {y.x - o.x, y.y - o.y};

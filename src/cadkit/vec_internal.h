@@ -75,6 +75,7 @@ struct Item {
   std::int16_t lineweight = 0;  // hundredths of a millimetre
   std::uint16_t layer = 0;      // layer index of the entity (after block inheritance)
   std::uint16_t topLayer = 0;   // layer index of the entity drawn in the space itself
+  std::uint8_t flat = 0;        // 1: the points are in DisplayList::flat (all at z = 0)
   std::uint32_t first = 0, count = 0;  // points
   std::uint32_t aux = 0;               // rings (PolyPolygon: first ring), strings, images
   std::uint32_t auxCount = 0;
@@ -83,6 +84,7 @@ struct Item {
 struct TtfItem {
   std::string fontFile, family, text;
   bool bold = false, italic = false;
+  double advance = 0;
 };
 
 struct ImageSlot {
@@ -96,6 +98,7 @@ struct ImageSlot {
 struct DisplayList {
   std::vector<Item> items;
   std::vector<Vec3> pts;
+  std::vector<Vec2> flat;  // points of items that lie in the plane z = 0 (most of a 2D drawing)
   std::vector<int> rings;
   std::vector<TtfItem> ttf;
   std::vector<ImageSlot> images;

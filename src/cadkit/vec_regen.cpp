@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cadkit/text_layout.h"
 #include "cadkit/vec_walk.h"
 
 namespace kelvaro::cad::vec {
@@ -87,6 +88,7 @@ void setRegenLimits(std::size_t points, std::size_t visits) {
 void DisplayList::clear() {
   items.clear();
   pts.clear();
+  flat.clear();
   rings.clear();
   ttf.clear();
   images.clear();
@@ -142,12 +144,9 @@ Walk::Walk(const Document& doc, DrawingState& st, DrawSink* sink) : doc_(doc), s
   for (const auto& b : doc.blocks) blocks_.emplace(b.name(), &b);
   for (const auto& s : doc.styles.entries) {
     styles_.emplace(s.rec.name, &s.rec);
-    const auto& x = s.frame.xdata();
-    for (std::size_t i = 0; i + 1 < x.size(); ++i)
-      if (x[i].code == 1001 && x[i].text == "ACAD" && x[i + 1].code == 1000 && !x[i + 1].text.empty()) {
-        families_.emplace(s.rec.name, x[i + 1].text);
-        break;
-      }
+    if (s.frame.xdata().empty()) continue;
+    StyleTtfInfo info = styleTtfInfo(s.frame.xdata());
+    if (!info.family.empty() || info.bold || info.italic) families_.emplace(s.rec.name, std::move(info));
   }
   defaultStyle_.name = "STANDARD";
 }
@@ -161,11 +160,13 @@ const TextStyle& Walk::style(std::string_view name) {
   return it != styles_.end() ? *it->second : defaultStyle_;
 }
 
-const std::string& Walk::ttfFamily(std::string_view style) const {
-  static const std::string none;
-  if (families_.empty()) return none;
+void Walk::ttfOptions(std::string_view style, TextLayoutOptions& opt) const {
+  if (families_.empty()) return;
   auto it = families_.find(style);
-  return it == families_.end() ? none : it->second;
+  if (it == families_.end()) return;
+  opt.ttfFamily = it->second.family;
+  opt.ttfBold = it->second.bold;
+  opt.ttfItalic = it->second.italic;
 }
 
 const Object* Walk::object(Handle h) {
@@ -192,7 +193,7 @@ void Walk::space(const Block& b, DisplayList& out, bool layout) {
     else pts += 8;
   }
   out.items.reserve(out.items.size() + items);
-  out.pts.reserve(out.pts.size() + pts);
+  out.flat.reserve(out.flat.size() + pts);
   layout_ = layout;
   Attr top;
   Affine id;
@@ -261,7 +262,7 @@ bool Walk::resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bo
 
 void Walk::entity(const Entity& e, const Affine& m, const Attr& parent, bool inBlock, int depth) {
   if (depth > kMaxDepth) return;
-  if (out_->pts.size() > maxPoints || ++visits_ > maxVisits) {
+  if (out_->pts.size() + out_->flat.size() > maxPoints || ++visits_ > maxVisits) {
     aborted_ = true;
     return;
   }
@@ -387,25 +388,32 @@ Item& Walk::add(ItemKind k, const Attr& a, std::size_t first, std::size_t count)
   return out_->items.back();
 }
 
-// Copies points into the list and widens its box; false (nothing kept) for a broken point.
-bool Walk::append(const Vec3* p, std::size_t n) {
-  auto& v = out_->pts;
-  std::size_t old = v.size();
-  v.insert(v.end(), p, p + n);
+// Copies points into the list (the flat one when they all lie at z = 0) and widens its box;
+// false (nothing kept) for a broken point.
+bool Walk::append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat) {
   Vec3 lo = out_->lo, hi = out_->hi;
   double bad = 0;
-  for (std::size_t i = old; i < v.size(); ++i) {
-    const Vec3& q = v[i];
+  bool planar = true;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Vec3& q = p[i];
     bad += (q.x - q.x) + (q.y - q.y) + (q.z - q.z);  // NaN for any infinity or NaN
+    planar = planar && q.z == 0;
     lo.x = q.x < lo.x ? q.x : lo.x, hi.x = q.x > hi.x ? q.x : hi.x;
     lo.y = q.y < lo.y ? q.y : lo.y, hi.y = q.y > hi.y ? q.y : hi.y;
     lo.z = q.z < lo.z ? q.z : lo.z, hi.z = q.z > hi.z ? q.z : hi.z;
   }
-  if (bad != 0 || bad != bad) {
-    v.resize(old);
-    return false;
-  }
+  if (bad != 0 || bad != bad) return false;
   out_->lo = lo, out_->hi = hi;
+  flat = planar;
+  if (planar) {
+    auto& v = out_->flat;
+    first = v.size();
+    if (v.capacity() < first + n) v.reserve(std::max(first + n, 2 * v.capacity()));
+    for (std::size_t i = 0; i < n; ++i) v.push_back({p[i].x, p[i].y});
+  } else {
+    first = out_->pts.size();
+    out_->pts.insert(out_->pts.end(), p, p + n);
+  }
   return true;
 }
 
@@ -423,8 +431,9 @@ void Walk::polyline(const Vec3* p, std::size_t n, const Attr& a, const std::uint
     }
     return;
   }
-  std::size_t first = out_->pts.size();
-  if (append(p, n)) add(ItemKind::Polyline, a, first, n);
+  std::size_t first;
+  bool flat;
+  if (append(p, n, first, flat)) add(ItemKind::Polyline, a, first, n).flat = flat;
 }
 
 void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& pat, double scale) {
@@ -486,17 +495,20 @@ void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& p
 
 void Walk::polygon(const Vec3* p, std::size_t n, const Attr& a) {
   if (n < 3) return polyline(p, n, a);
-  std::size_t first = out_->pts.size();
-  if (append(p, n)) add(ItemKind::Polygon, a, first, n);
+  std::size_t first;
+  bool flat;
+  if (append(p, n, first, flat)) add(ItemKind::Polygon, a, first, n).flat = flat;
 }
 
 void Walk::rings(const Vec3* p, const int* counts, int nrings, const Attr& a) {
   std::size_t total = 0;
   for (int r = 0; r < nrings; ++r) total += static_cast<std::size_t>(counts[r]);
-  std::size_t first = out_->pts.size(), ring0 = out_->rings.size();
-  if (!append(p, total)) return;
+  std::size_t first, ring0 = out_->rings.size();
+  bool flat;
+  if (!append(p, total, first, flat)) return;
   out_->rings.insert(out_->rings.end(), counts, counts + nrings);
   Item& it = add(ItemKind::PolyPolygon, a, first, total);
+  it.flat = flat;
   it.aux = static_cast<std::uint32_t>(ring0);
   it.auxCount = static_cast<std::uint32_t>(nrings);
 }

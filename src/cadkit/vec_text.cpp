@@ -44,7 +44,7 @@ class Collect : public TextOut {
     it.first = static_cast<std::uint32_t>(first);
     it.count = 3;
     it.aux = static_cast<std::uint32_t>(out.ttf.size());
-    out.ttf.push_back({run.fontFile, run.family, run.text, run.bold, run.italic});
+    out.ttf.push_back({run.fontFile, run.family, run.text, run.bold, run.italic, run.advance});
     out.items.push_back(it);
   }
   void color(int index) override {
@@ -83,7 +83,7 @@ void drawText(Walk& w, const Entity&, const TextBase& t, int valign, const std::
   Collect out(w, m * ocsToWorld(t.normal), t.insert.z, a);
   TextLayoutOptions opt;
   opt.quickText = w.quickText();
-  opt.ttfFamily = w.ttfFamily(t.style);
+  w.ttfOptions(t.style, opt);
   const TextStyle& style = w.style(t.style);
   if (textOverride.empty()) return layoutText(t, valign, style, w.fonts(), out, opt);
   TextBase copy = t;
@@ -95,7 +95,7 @@ void drawMText(Walk& w, const MText& t, const Affine& m, const Attr& a) {
   if (!std::isfinite(t.height) || !finite(t.insert)) return;
   TextLayoutOptions opt;
   opt.quickText = w.quickText();
-  opt.ttfFamily = w.ttfFamily(t.style);
+  w.ttfOptions(t.style, opt);
   const TextStyle& style = w.style(t.style);
   Vec3 n = unit(t.normal);
   if (n.x == 0 && n.y == 0 && n.z == 1) {

@@ -9,6 +9,7 @@
 
 #include "cadkit/document.h"
 #include "cadkit/font.h"
+#include "cadkit/text_layout.h"
 #include "cadkit/vec_internal.h"
 
 namespace kelvaro::cad::vec {
@@ -70,8 +71,8 @@ class Walk {
   DrawingState& state() { return st_; }
   FontLibrary& fonts();
   const TextStyle& style(std::string_view name);
-  // The TrueType family a style names in its extended data, or empty.
-  const std::string& ttfFamily(std::string_view style) const;
+  // The TrueType family, weight and slant a style names in its extended data.
+  void ttfOptions(std::string_view style, TextLayoutOptions& opt) const;
   bool quickText() const { return doc_.header.quickText != 0; }
   bool full() const { return aborted_; }
 
@@ -88,7 +89,7 @@ class Walk {
   void blockRef(const std::string& name, const Affine& m, const Attr& a, int depth);
   bool resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a);
   void dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& pat, double scale);
-  bool append(const Vec3* p, std::size_t n);
+  bool append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat);
   Item& add(ItemKind k, const Attr& a, std::size_t first, std::size_t count);
 
   const Document& doc_;
@@ -105,7 +106,7 @@ class Walk {
   NameMap<int> linetypeIndex_;
   NameMap<const Block*> blocks_;
   NameMap<const TextStyle*> styles_;
-  NameMap<std::string> families_;
+  NameMap<StyleTtfInfo> families_;
   std::unordered_map<std::uint64_t, const Object*> objects_;
   bool objectsIndexed_ = false;
   std::unique_ptr<FontLibrary> fonts_;

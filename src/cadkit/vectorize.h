@@ -60,6 +60,8 @@ struct TtfRun {
   bool bold = false, italic = false;
   std::string text;      // UTF-8
   PixelPoint origin, xAxis, yAxis;
+  // The length layout gave the run, in xAxis units, so that the glyphs can be fitted to it.
+  double advance = 0;
 };
 
 class DrawSink {

@@ -16,6 +16,7 @@ struct Call {
   std::uint32_t rgb = 0;
   int color = -1;           // pen colour in force (-2: a true colour)
   std::string text;
+  double advance = 0;  // of a TrueType run
 };
 
 class RecordingSink : public DrawSink {
@@ -46,7 +47,9 @@ class RecordingSink : public DrawSink {
   }
   bool examineTtf(const std::string&, const std::string&) override { return acceptTtf; }
   void ttfText(const TtfRun& run) override {
-    add(Call::Ttf, {run.origin, run.xAxis, run.yAxis}).text = run.text;
+    Call& c = add(Call::Ttf, {run.origin, run.xAxis, run.yAxis});
+    c.text = run.text;
+    c.advance = run.advance;
   }
   bool rawImagePrepare(const std::string& path, std::int32_t& userData) override {
     for (std::size_t i = 0; i < preparable.size(); ++i)

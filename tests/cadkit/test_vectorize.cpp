@@ -365,6 +365,10 @@ TEST_F(Vec, LineweightsResolveByLayerAndDefault) {
   std::vector<int> w;
   for (const auto* c : sink.of(Call::Weight)) w.push_back(c->value);
   EXPECT_EQ(w, (std::vector<int>{50, 35, 25}));
+  adSetDefaultLineweight(0);  // "default" then means the thinnest line
+  draw();
+  adSetDefaultLineweight(1);
+  EXPECT_EQ(sink.of(Call::Weight).back()->value, 0);
 }
 
 TEST_F(Vec, TrueColoursReachTheSink) {

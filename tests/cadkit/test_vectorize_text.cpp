@@ -73,6 +73,7 @@ TEST_F(VecText, TrueTypeRunsGoToTheSinkWhenItTakesTheFont) {
   auto runs = sink.of(Call::Ttf);
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0]->text, "Plan");
+  EXPECT_GT(runs[0]->advance, 2);  // about one text unit per letter
   EXPECT_NEAR(runs[0]->pts[0].x, 10, 1e-6);
   EXPECT_NEAR(runs[0]->pts[2].y, 5, 1e-6);  // one text unit up is the height
   EXPECT_EQ(lines().size(), 0u);
