@@ -462,8 +462,6 @@ void TfrmShadow::runSunPath() {
   } else {
     ShowShadingModel(this, mode_ == ShadowMode::CreateOverhangShadow ? ShadingModel::Overhang : ShadingModel::Fin,
                      site_, sunPath_);
-  } else {
-    showNotAvailable(modeLayout(mode_).caption);
   }
 }
 
