@@ -220,7 +220,7 @@ Vec3 BitReader::BE() {
 std::int16_t BitReader::CMC() {
   std::int16_t index = BS();
   if (rel_ >= Release::R2004) {
-    RL();  // true colour; the model keeps the index
+    BL();  // true colour; the model keeps the index
     std::uint8_t flags = RC();
     if (flags & 1) TV();
     if (flags & 2) TV();
