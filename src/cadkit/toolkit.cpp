@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "cadkit/acad_date.h"
+#include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dxf_io.h"
 
 namespace kelvaro::cad {
@@ -170,10 +171,13 @@ AdDrawing adLoadFile(const char* path, int, int) {
     if (!f) return fail(kAdCannotRead, path);
     char magic[6] = {};
     f.read(magic, 6);
-    if (std::string m; isDwg(std::string_view(magic, static_cast<std::size_t>(f.gcount())), &m))
-      return fail(kAdDwgUnsupported, m);
+    std::string m;
+    bool dwg = isDwg(std::string_view(magic, static_cast<std::size_t>(f.gcount())), &m);
+    if (dwg && !dwgReadable(m)) return fail(kAdDwgUnsupported, m);
     f.close();
-    o->doc = readDxfFile(path);
+    o->doc = dwg ? readDwgFile(path) : readDxfFile(path);
+  } catch (const DwgError& e) {
+    return fail(kAdInvalidFile, e.what());
   } catch (const DxfError& e) {
     return fail(kAdInvalidFile, e.what());
   } catch (const std::exception& e) {

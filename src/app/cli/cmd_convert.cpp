@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "app/cli/command.h"
+#include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dxf_io.h"
 
 namespace kelvaro::cli {
@@ -37,8 +38,10 @@ int run(const std::vector<std::string>& argv, Io& io) {
   if (!std::filesystem::exists(in)) throw FileError("Could not find file " + in);
   Document doc;
   try {
-    doc = readDxfFile(in);
+    doc = readDrawingFile(in);
   } catch (const DxfError& e) {
+    throw FileError(in + ": " + e.what());
+  } catch (const DwgError& e) {
     throw FileError(in + ": " + e.what());
   }
   if (ext == ".dwg") throw FileError(out + ": writing DWG drawings is not supported yet");

@@ -1,11 +1,13 @@
 // kelvaro-cli info FILE: what a drawing holds, as JSON.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "app/cli/command.h"
 #include "app/cli/json.h"
 #include "cadkit/acad_date.h"
+#include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dxf_io.h"
 
 namespace kelvaro::cli {
@@ -25,6 +27,13 @@ void date(JsonWriter& j, std::string_view k, AcadDate d) {
   j.key(k).beginObject().field("julianDay", d.day).field("milliseconds", d.ms).field("text", buf).endObject();
 }
 
+bool isDwgFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  char magic[6] = {};
+  f.read(magic, 6);
+  return isDwg(std::string_view(magic, static_cast<std::size_t>(f.gcount())));
+}
+
 int run(const std::vector<std::string>& argv, Io& io) {
   Args args = parseArgs(argv, {{"--output"}});
   if (args.positional.size() != 1) throw UsageError(args.positional.empty() ? "missing argument FILE" : "unexpected argument " + args.positional[1]);
@@ -32,8 +41,10 @@ int run(const std::vector<std::string>& argv, Io& io) {
   if (!std::filesystem::exists(path)) throw FileError("Could not find file " + path);
   Document doc;
   try {
-    doc = readDxfFile(path);
+    doc = readDrawingFile(path);
   } catch (const DxfError& e) {
+    throw FileError(path + ": " + e.what());
+  } catch (const DwgError& e) {
     throw FileError(path + ": " + e.what());
   }
   JsonWriter j;
@@ -41,7 +52,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
   j.field("file", path);
   j.field("release", doc.hadHeader ? doc.header.acadver : std::string(releaseMagic(doc.release)));
   j.field("releaseName", releaseName(doc.release));
-  j.field("format", doc.binary ? "binary DXF" : "ASCII DXF");
+  j.field("format", isDwgFile(path) ? "DWG" : doc.binary ? "binary DXF" : "ASCII DXF");
   j.key("header").beginObject();
   date(j, "created", doc.header.created);
   date(j, "updated", doc.header.updated);
@@ -109,6 +120,6 @@ int run(const std::vector<std::string>& argv, Io& io) {
   return kOk;
 }
 }  // namespace
-KELVARO_CLI_COMMAND("info", "describe a DXF drawing (release, header, tables, entity counts) as JSON",
+KELVARO_CLI_COMMAND("info", "describe a DWG or DXF drawing (release, header, tables, entity counts) as JSON",
                     "kelvaro-cli info FILE [--output FILE.json]", run);
 }  // namespace kelvaro::cli
