@@ -195,6 +195,14 @@ int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int pl
   Open* o = get(d);
   if (!o) return 0;
   if (!path) return fail(kAdBadArgument);
+  if (kind == 0 && releaseFromIndex(version) >= Release::R13) {
+    try {
+      saveDwgFile(o->doc, path, releaseFromIndex(version));
+    } catch (const std::exception& e) {
+      return fail(kAdCannotWrite, e.what());
+    }
+    return 1;
+  }
   if (kind == 0) return fail(kAdDwgUnsupported, "saving");
   WriteOptions opt;
   opt.binary = kind == 2;

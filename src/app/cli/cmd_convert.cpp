@@ -1,4 +1,4 @@
-// kelvaro-cli convert IN OUT --release R [--binary]: saves a drawing as another DXF release.
+// kelvaro-cli convert IN OUT --release R [--binary]: saves a drawing as another release, DWG or DXF.
 #include <filesystem>
 #include <ostream>
 
@@ -44,10 +44,11 @@ int run(const std::vector<std::string>& argv, Io& io) {
   } catch (const DwgError& e) {
     throw FileError(in + ": " + e.what());
   }
-  if (ext == ".dwg") throw FileError(out + ": writing DWG drawings is not supported yet");
+  if (ext == ".dwg" && index < 5) throw FileError(out + ": writing DWG drawings before R13 is not supported yet");
   SaveReport report;
   try {
-    saveDxfFile(doc, out, releaseFromIndex(index), opt, &report);
+    if (ext == ".dwg") saveDwgFile(doc, out, releaseFromIndex(index), &report);
+    else saveDxfFile(doc, out, releaseFromIndex(index), opt, &report);
   } catch (const std::exception& e) {
     throw FileError(e.what());
   }
@@ -57,7 +58,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
   return kOk;
 }
 }  // namespace
-KELVARO_CLI_COMMAND("convert", "save a DXF drawing as another release (DXF, ASCII or binary)",
+KELVARO_CLI_COMMAND("convert", "save a drawing as another release (DWG 13-2000, or DXF ASCII or binary)",
                     "kelvaro-cli convert IN OUT --release 2.5|2.6|9|10|11/12|13|14|2000 [--binary] [--places N] "
                     "[--no-zero-suppression]",
                     run);

@@ -728,7 +728,7 @@ template <class V> void hatchEdge(V& v, HatchEdge& g) {
       break;
     }
     default:
-      if (v.reading()) v.data().fail();  // an edge type that does not exist: the stream is lost
+      if constexpr (V::kReading) v.data().fail();  // an edge type that does not exist: the stream is lost
   }
 }
 

@@ -246,7 +246,8 @@ template <class V> void dwgRecord(V& v, BlockRecord& r, BlockBegin& begin, Links
     std::int32_t preview = 0;
     v.BL(preview);
     std::vector<std::uint8_t> bytes;
-    if (preview < 0 || static_cast<std::size_t>(preview) > v.data().bitsLeft() / 8) preview = 0;
+    if constexpr (V::kReading)
+      if (preview < 0 || static_cast<std::size_t>(preview) > v.data().bitsLeft() / 8) preview = 0;
     v.bytes(bytes, static_cast<std::size_t>(preview));
   }
   v.H(blockEnt, 3);
