@@ -253,7 +253,17 @@ int adLwplineEnttype(AdDrawing) { return kAdEntLwpline; }
 int adExtractBmpFromFileToFile(const char* drawingPath, const char* bitmapPath) {
   std::string hex;
   try {
-    hex = readDxfFile(drawingPath).thumbnail;
+    // A DWG file's preview is found without reading the whole drawing.
+    std::ifstream f(drawingPath ? drawingPath : "", std::ios::binary);
+    std::vector<std::uint8_t> head(6);
+    f.read(reinterpret_cast<char*>(head.data()), 6);
+    if (f && isDwg(std::string_view(reinterpret_cast<const char*>(head.data()), 6))) {
+      f.seekg(0);
+      std::vector<std::uint8_t> all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+      hex = dwgPreviewDib(all);
+    } else {
+      hex = readDxfFile(drawingPath).thumbnail;
+    }
   } catch (const std::exception& e) {
     return fail(kAdInvalidFile, e.what());
   }

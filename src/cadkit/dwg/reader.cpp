@@ -456,9 +456,13 @@ class Reader {
         consumed_.insert(p.handle);
       }
       b.begin.flags = b.begin.flags;
+      std::int16_t viewportId = 0;
       for (std::size_t i : chain(rec, info.links.first.v, info.links.last.v)) {
         Entity ent;
-        if (makeEntity(objects_[i], ent)) b.entities.push_back(std::move(ent));
+        if (!makeEntity(objects_[i], ent)) continue;
+        // Viewport numbers are not stored: they follow the order in their layout.
+        if (auto* vp = ent.as<Viewport>()) vp->id = ++viewportId;
+        b.entities.push_back(std::move(ent));
       }
     }
     // Entities whose owner is no block record are still kept, in model space.
