@@ -445,11 +445,12 @@ void headerToModel(const HeaderValues& vals, const Ctx& ctx, Header& h) {
   // Values only DWG files carry are kept for writing them back.
   h.dwgVars.clear();
   for (const Def& d : kHeader) {
-    if (!gated(d, ctx.rel) || d.code != 0 || d.kind == K::H || d.kind == K::Flags) continue;
+    if (!gated(d, ctx.rel) || d.code != 0 || d.kind == K::Flags) continue;
     auto it = vals.find(d.name);
     if (it == vals.end()) continue;
     HeaderVar var{d.name, {}};
-    if (d.kind == K::BD) var.tags.push_back(realTag(0, it->second.d[0]));
+    if (d.kind == K::H) var.tags.push_back(textTag(0, handleText(Handle{it->second.h})));
+    else if (d.kind == K::BD) var.tags.push_back(realTag(0, it->second.d[0]));
     else if (d.kind == K::TV) var.tags.push_back(textTag(0, it->second.s));
     else var.tags.push_back(intTag(0, it->second.i));
     h.dwgVars.push_back(std::move(var));
@@ -514,7 +515,7 @@ HeaderValues headerFromModel(const Header& hdr, const Ctx& ctx, const HeaderValu
     const std::vector<Tag>* t = nullptr;
     if (d.code != 0) {
       if (auto it = tags.find(d.name); it != tags.end()) t = &it->second;
-    } else {
+    } else if (d.kind != K::H) {
       for (const auto& dv : hdr.dwgVars)
         if (dv.name == d.name) t = &dv.tags;
     }

@@ -349,6 +349,23 @@ class Reader {
     Handle blockEnt, endEnt;
   };
 
+  // Anonymous blocks share their stored name ("*D"): they get the numbers DXF files show, as
+  // do further paper space blocks.
+  std::string uniqueBlockName(const std::string& name) {
+    std::string base = name;
+    bool anonymous = name.size() == 2 && name[0] == '*';
+    if (sameName(name, kPaperSpace)) base = kPaperSpace;
+    std::string u = upper(base);
+    if (!anonymous && !usedBlocks_.count(u)) {
+      usedBlocks_.insert(u);
+      return base;
+    }
+    for (int n = anonymous ? 1 : 0;; ++n) {
+      std::string c = base + std::to_string(n);
+      if (usedBlocks_.insert(upper(c)).second) return c;
+    }
+  }
+
   void readBlockRecords(const HeaderValues& hv) {
     std::uint64_t ctrl = hval(hv, "BLOCK_CONTROL_OBJECT");
     auto it = index_.find(ctrl);
@@ -386,6 +403,7 @@ class Reader {
       if (!v.ok()) warn("block record " + handleText(Handle{h}) + ": data overrun");
       if (h == ms) entry.rec.name = kModelSpace;
       else if (h == ps) entry.rec.name = kPaperSpace;
+      entry.rec.name = uniqueBlockName(entry.rec.name);
       b.begin.name = entry.rec.name;
       b.begin.name2 = entry.rec.name;
       ctx_.names.add(Names::Block, h, entry.rec.name);
@@ -716,6 +734,7 @@ class Reader {
   std::unordered_map<std::uint64_t, std::size_t> blockOf_;
   std::unordered_map<std::uint64_t, std::vector<std::size_t>>* owned_ = nullptr;
   std::uint64_t msRecord_ = 0, psRecord_ = 0;
+  std::set<std::string> usedBlocks_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <random>
+#include <set>
 
 #include "cadkit/dwg/desc_entities.h"
 #include "cadkit/dwg/desc_tables.h"
@@ -77,7 +78,12 @@ class Writer {
     ensure(d_.appids, "ACAD", [](AppId&) {});
     d_.modelSpace();
     d_.paperSpace();
-    vxControl_ = d_.newHandle().v;
+    // The viewport entity table stays where the file had it.
+    std::set<std::uint64_t> used;
+    forEachFrame(d_, [&](Frame& f) { used.insert(f.handle.v); });
+    for (const auto& v : d_.header.dwgVars)
+      if (v.name == "VX_CONTROL_OBJECT" && !v.tags.empty()) vxControl_ = handleFromText(v.tags[0].asText()).v;
+    if (!vxControl_ || used.count(vxControl_) || vxControl_ >= d_.nextHandle) vxControl_ = d_.newHandle().v;
     for (auto& b : d_.blocks) {
       if (!b.frame.handle) b.frame.handle = d_.newHandle();
       if (!b.endFrame.handle) b.endFrame.handle = d_.newHandle();
@@ -598,7 +604,6 @@ class Writer {
                          : std::is_same_v<T, XRecord>  ? int(kXRecord)
                          : std::is_same_v<T, Layout>   ? classType("LAYOUT")
                                                        : classType("IMAGEDEF");
-              if (std::is_same_v<T, Layout> && ctx_.rel < Release::R2000) return;  // layouts came with 2000
               beginObject(fr, type, o.frame, o.frame.owner);
               ObjOut v(fr.d, fr.h, ctx_);
               if constexpr (std::is_same_v<T, Dictionary>) {
