@@ -22,9 +22,11 @@ for target in "$dir"/fuzz/fuzz_*; do
   name=$(basename "$target")
   corpus="$dir/corpus-$name"
   mkdir -p "$corpus"
-  # Seeds: sample drawings under 64 KB.
+  # Seeds: sample drawings under 64 KB (DWG ones for the DWG target).
+  ext=dxf
+  [ "$name" = fuzz_dwg ] && ext=dwg
   if [ -d "$shared/corpus" ]; then
-    find "$shared/corpus" -iname '*.dxf' -size -64k -exec cp -n {} "$corpus/" \; 2>/dev/null || true
+    find "$shared/corpus" -iname "*.$ext" -size -64k -exec cp -n {} "$corpus/" \; 2>/dev/null || true
   fi
   echo "== $name for ${seconds}s"
   "$target" "$corpus" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \

@@ -403,7 +403,7 @@ void headerToModel(const HeaderValues& vals, const Ctx& ctx, Header& h) {
   h.all.push_back({"$ACADVER", {textTag(1, releaseMagic(ctx.rel))}});
   h.all.push_back({"$DWGCODEPAGE", {textTag(3, ctx.cp.name())}});
   for (const Def& d : kHeader) {
-    if (!gated(d, ctx.rel) || d.code == 0 && d.kind != K::Flags) continue;
+    if (!gated(d, ctx.rel) || (d.code == 0 && d.kind != K::Flags)) continue;
     auto it = vals.find(d.name);
     if (it == vals.end()) continue;
     const HeaderValue& x = it->second;
