@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "cadkit/dwg/desc_entities.h"
 #include "cadkit/dwg/desc_tables.h"
@@ -28,7 +29,7 @@ struct Parsed {
   std::string className;  // DXF name for class types
   bool entity = false;
   std::size_t offset = 0;  // in the file
-  std::vector<std::uint8_t> bytes;
+  std::span<const std::uint8_t> bytes;  // into the file
   // Common data.
   std::vector<Tag> xdata;
   std::vector<Handle> reactors;
@@ -72,6 +73,8 @@ class Reader {
 
     // Every object's common part first; tables next so records can be named.
     objects_.reserve(map_.size());
+    index_.reserve(map_.size());
+    consumed_.reserve(map_.size());
     for (const auto& [h, off] : map_) {
       Parsed p;
       p.handle = h;
@@ -116,8 +119,7 @@ class Reader {
       return false;
     }
     std::size_t start = at.bytePos();
-    p.bytes.assign(f_.begin() + static_cast<std::ptrdiff_t>(start),
-                   f_.begin() + static_cast<std::ptrdiff_t>(start + size));
+    p.bytes = f_.subspan(start, size);
     // The check value covers the size field and the data.
     if (start + size + 2 <= f_.size()) {
       std::uint16_t want = static_cast<std::uint16_t>(f_[start + size] | (f_[start + size + 1] << 8));
@@ -647,7 +649,7 @@ class Reader {
         DwgRaw& raw = e.frame.dwg();
         raw.release = ctx_.rel;
         raw.className = p.className;
-        raw.data = p.bytes;
+        raw.data.assign(p.bytes.begin(), p.bytes.end());
         doc_.unsupported[name]++;
         return true;
       }
@@ -701,7 +703,7 @@ class Reader {
       DwgRaw& raw = o.frame.dwg();
       raw.release = ctx_.rel;
       raw.className = p.className;
-      raw.data = p.bytes;
+      raw.data.assign(p.bytes.begin(), p.bytes.end());
       doc_.unsupported[name]++;
     }
     if (!v.ok() || !s.d.ok()) warn("object " + handleText(Handle{p.handle}) + " (" + name + "): data overrun");
@@ -717,7 +719,7 @@ class Reader {
   std::vector<std::pair<std::uint64_t, std::size_t>> map_;
   std::vector<Parsed> objects_;
   std::unordered_map<std::uint64_t, std::size_t> index_;
-  std::set<std::uint64_t> consumed_;
+  std::unordered_set<std::uint64_t> consumed_;
   struct Eed {
     std::size_t object;
     std::uint64_t app;
