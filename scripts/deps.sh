@@ -18,7 +18,10 @@ for p in "${pkgs[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [ "$status" = "install ok installed" ] || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  [ "$want" = test ] && "$(dirname "$0")/dwg_reader.sh" || true
+  exit 0
+fi
 
 echo "Installing: ${missing[*]}"
 sudo=""
@@ -26,3 +29,5 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# An independent DWG reader for the tests (LibreDWG built for WebAssembly, under Node.js 20).
+[ "$want" = test ] && "$(dirname "$0")/dwg_reader.sh" || true

@@ -26,9 +26,9 @@ for target in "$dir"/fuzz/fuzz_*; do
   corpus="$dir/corpus-$name"
   mkdir -p "$corpus"
   # Seeds: the target's own small files, else sample drawings under 64 KB (DWG ones for the
-  # pre-R13 DWG target).
+  # DWG targets).
   pattern='*.dxf'
-  [ "$name" = fuzz_dwg12 ] && pattern='*.dwg'
+  case "$name" in fuzz_dwg|fuzz_dwg12) pattern='*.dwg' ;; esac
   if [ -d "$root/fuzz/seeds/$name" ]; then
     cp -n "$root/fuzz/seeds/$name"/* "$corpus/" 2>/dev/null || true
   elif [ -d "$shared/corpus" ]; then

@@ -261,6 +261,10 @@ void FieldReader::readRecord(Fn&& describeAll, Extras& extras, std::string_view 
       probe.wanted = fileSub_;
       describeAll(probe);
       strict_ = probe.found;
+      // A marker the description does not know is kept even when no tags follow it: records
+      // such as FIELDLIST need the bare marker.
+      if (!probe.found && (extras.empty() || extras.back().subclass != fileSub_))
+        extras.push_back({std::string(fileSub_), {}});
       top.reset();
       ++pos_;
       continue;
@@ -276,6 +280,15 @@ void FieldReader::readRecord(Fn&& describeAll, Extras& extras, std::string_view 
     }
     if (!advanced_) ++pos_;
   }
+  // Bare markers the description declares once its fields are read (subclasses that follow a
+  // flag) are its own, not extras.
+  std::erase_if(extras, [&](const ExtraGroup& g) {
+    if (!g.tags.empty()) return false;
+    SubclassProbe probe;
+    probe.wanted = g.subclass;
+    describeAll(probe);
+    return probe.found;
+  });
 }
 
 // Writes fields in declaration order, honouring version gates and defaults.

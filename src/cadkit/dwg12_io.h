@@ -7,14 +7,10 @@
 #include <vector>
 
 #include "cadkit/document.h"
+#include "cadkit/dwg/dwg_io.h"  // DwgError, shared by every DWG release
 #include "cadkit/dxf_io.h"
 
 namespace kelvaro::cad {
-
-// A file that cannot be read as a DWG of these releases.
-struct DwgError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 // Whether the bytes start with the magic of a release this reader knows.
 bool isDwg12(std::string_view data);

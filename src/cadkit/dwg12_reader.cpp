@@ -9,6 +9,7 @@
 #include "cadkit/dwg12_entity.h"
 #include "cadkit/dwg12_header.h"
 #include "cadkit/dwg12_io.h"
+#include "cadkit/dwg/dwg_io.h"
 
 namespace kelvaro::cad {
 namespace dwg12 {
@@ -674,13 +675,22 @@ Document readDwg12File(const std::filesystem::path& path, std::vector<std::strin
 
 Document readDrawingFile(const std::filesystem::path& path, std::vector<std::string>* warnings) {
   char magic[6] = {};
+  std::size_t got = 0;
   {
     std::ifstream f(path, std::ios::binary);
     if (!f) throw DxfError("cannot open " + path.string(), 0);
     f.read(magic, 6);
-    if (!isDwg12(std::string_view(magic, static_cast<std::size_t>(f.gcount())))) return readDxfFile(path);
+    got = static_cast<std::size_t>(f.gcount());
   }
-  return readDwg12File(path, warnings);
+  const std::string_view head(magic, got);
+  if (isDwg12(head)) return readDwg12File(path, warnings);
+  std::string m;
+  if (!isDwg(head, &m)) return readDxfFile(path);
+  if (!dwgReadable(m)) throw DwgError("DWG release " + m + " is not supported");
+  DwgReadReport report;
+  Document d = readDwgFile(path, &report);
+  if (warnings) warnings->insert(warnings->end(), report.warnings.begin(), report.warnings.end());
+  return d;
 }
 
 }  // namespace kelvaro::cad

@@ -27,6 +27,7 @@ struct Header {
   AcadDate created, updated, editTime;  // editTime: days and milliseconds spent editing
   Handle handseed;
   std::vector<HeaderVar> all;  // every variable in file order (typed ones refreshed on save)
+  std::vector<HeaderVar> dwgVars;  // values only DWG files carry, kept to write them back
 
   template <class V> void describe(V& v) {
     v.var("$ACADVER", 1, acadver);

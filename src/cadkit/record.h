@@ -37,11 +37,21 @@ class Lazy {
   std::unique_ptr<T> p_;
 };
 
+// The bits of a DWG object the model does not interpret, written back unchanged into files of
+// the same release.
+struct DwgRaw {
+  Release release = Release::R2000;
+  std::string className;           // the class's DXF name for types from 500, else empty
+  std::vector<std::uint8_t> data;  // the object as stored, without its size and check value
+  bool operator==(const DwgRaw&) const = default;
+};
+
 struct FrameTags {
   std::vector<Tag> appGroups;  // 102 {...} groups (reactors, extension dictionary), kept as read
   Extras extras;               // tags no field claimed
   std::vector<Tag> embedded;   // 101 embedded objects, kept raw
   std::vector<Tag> xdata;      // 1001 ... extended data
+  DwgRaw dwg;                  // unknown DWG objects only
   bool operator==(const FrameTags&) const = default;
 };
 
@@ -57,6 +67,8 @@ struct Frame {
   const std::vector<Tag>& embedded() const { return tags.get().embedded; }
   std::vector<Tag>& xdata() { return tags.get().xdata; }
   const std::vector<Tag>& xdata() const { return tags.get().xdata; }
+  DwgRaw& dwg() { return tags.get().dwg; }
+  const DwgRaw& dwg() const { return tags.get().dwg; }
   // The owner follows from where a record sits and is rebuilt on save, so it is not compared.
   bool operator==(const Frame& o) const { return handle == o.handle && tags == o.tags; }
 };

@@ -8,6 +8,7 @@
 
 #include "cadkit/acad_date.h"
 #include "cadkit/dwg12_io.h"
+#include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dxf_io.h"
 #include "cadkit/vec_internal.h"
 
@@ -180,8 +181,12 @@ AdDrawing adLoadFile(const char* path, int, int) {
     ReadProgress report;
     if (s.progress) report = [fn = s.progress, user = s.progressUser](int percent) { fn(percent, user); };
     if (isDwg12(head)) o->doc = readDwg12File(path);
-    else if (isDwg(head, &m)) return fail(kAdDwgUnsupported, m);
-    else o->doc = readDxfFile(path, report);
+    else if (isDwg(head, &m)) {
+      if (!dwgReadable(m)) return fail(kAdDwgUnsupported, m);
+      o->doc = readDwgFile(path);
+    } else {
+      o->doc = readDxfFile(path, report);
+    }
   } catch (const DwgError& e) {
     return fail(kAdInvalidFile, e.what());
   } catch (const DxfError& e) {
@@ -218,10 +223,17 @@ int adSaveFile(AdDrawing d, const char* path, int kind, int version, int, int pl
   Open* o = get(d);
   if (!o) return 0;
   if (!path) return fail(kAdBadArgument);
-  if (kind == 0 && (version < 0 || version > 4)) return fail(kAdDwgUnsupported, "saving");
-  if (kind == 0) {
+  if (kind == 0 && version >= 0 && version <= 4) {
     try {
       saveDwg12File(o->doc, path, releaseFromIndex(version));
+    } catch (const std::exception& e) {
+      return fail(kAdCannotWrite, e.what());
+    }
+    return 1;
+  }
+  if (kind == 0) {
+    try {
+      saveDwgFile(o->doc, path, releaseFromIndex(version));
     } catch (const std::exception& e) {
       return fail(kAdCannotWrite, e.what());
     }
@@ -288,7 +300,17 @@ std::string adFileReleaseName(AdDrawing d) {
 int adExtractBmpFromFileToFile(const char* drawingPath, const char* bitmapPath) {
   std::string hex;
   try {
-    hex = readDxfFile(drawingPath).thumbnail;
+    // A DWG file's preview is found without reading the whole drawing.
+    std::ifstream f(drawingPath ? drawingPath : "", std::ios::binary);
+    std::vector<std::uint8_t> head(6);
+    f.read(reinterpret_cast<char*>(head.data()), 6);
+    if (f && isDwg(std::string_view(reinterpret_cast<const char*>(head.data()), 6))) {
+      f.seekg(0);
+      std::vector<std::uint8_t> all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+      hex = dwgPreviewDib(all);
+    } else {
+      hex = readDxfFile(drawingPath).thumbnail;
+    }
   } catch (const std::exception& e) {
     return fail(kAdInvalidFile, e.what());
   }

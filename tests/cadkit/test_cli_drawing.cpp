@@ -3,6 +3,8 @@
 
 #include <fstream>
 
+#include "cadkit/dwg/dwg_io.h"
+#include "cadkit/dwg12_io.h"
 #include "cadkit/dxf_io.h"
 #include "sample_drawing.h"
 #include "support/run_cli.h"
@@ -59,7 +61,11 @@ TEST_F(DrawingCommands, InfoFailuresExitFour) {
   std::ofstream(dir / "a.dwg", std::ios::binary) << "AC1015" << std::string(64, '\0');
   r = runCli({"info", (dir / "a.dwg").string()});
   EXPECT_EQ(r.status, 4);
-  EXPECT_NE(r.err.find("not supported yet"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("a.dwg: "), std::string::npos) << r.err;
+  std::ofstream(dir / "b.dwg", std::ios::binary) << "AC1018" << std::string(64, '\0');
+  r = runCli({"info", (dir / "b.dwg").string()});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("AC1018 is not supported"), std::string::npos) << r.err;
   EXPECT_EQ(runCli({"info"}).status, 2);
 }
 
@@ -79,11 +85,14 @@ TEST_F(DrawingCommands, ConvertWritesEachRelease) {
   EXPECT_EQ(head, "AutoCAD Binary DXF");
 }
 
-TEST_F(DrawingCommands, ConvertRefusesWhatItCannotDo) {
-  auto r = runCli({"convert", r12, (dir / "x.dwg").string(), "--release", "14"});
-  EXPECT_EQ(r.status, 4);
-  EXPECT_NE(r.err.find("not supported yet"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "x.dwg"));
+TEST_F(DrawingCommands, ConvertWritesDwgOfEveryRelease) {
+  auto r = runCli({"convert", r12, (dir / "x12.dwg").string(), "--release", "11/12"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readDrawingFile(dir / "x12.dwg").release, Release::R12);
+  // From 13 on DWG is written, and reads back as that release.
+  r = runCli({"convert", r12, (dir / "x.dwg").string(), "--release", "14"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readDwgFile(dir / "x.dwg").release, Release::R14);
   r = runCli({"convert", r12, (dir / "x.dxf").string(), "--release", "15"});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("--release"), std::string::npos);

@@ -496,7 +496,12 @@ TEST_F(Dwg12Toolkit, SaveAsVersionsZeroToFourWriteDwgThatReopens) {
     EXPECT_EQ(adFileReleaseName(e), releaseName(releaseFromIndex(v)));
     adCloseFile(e);
   }
-  EXPECT_EQ(adSaveFile(d, (dir / "r14.dwg").c_str(), 0, 6, 0, 0, 0, 0), 0);
+  // Version 6 goes to the R13-2000 writer.
+  ASSERT_EQ(adSaveFile(d, (dir / "r14.dwg").c_str(), 0, 6, 0, 0, 0, 0), 1) << adErrorStr(adError(0));
+  AdDrawing r14 = adLoadFile((dir / "r14.dwg").c_str(), 1, 1);
+  ASSERT_NE(r14, 0) << adErrorStr(adError(0));
+  EXPECT_EQ(adFileVersionLoaded(r14), 6);
+  adCloseFile(r14);
   adCloseFile(d);
 }
 

@@ -42,16 +42,15 @@ TEST_F(Dwg12Commands, ConvertWritesEachOldDwgReleaseAndListsTheConversions) {
   }
 }
 
-TEST_F(Dwg12Commands, ConvertRefusesNewerDwgReleasesAndKeepsTheTarget) {
-  std::string out = (dir / "keep.dwg").string();
+TEST_F(Dwg12Commands, ConvertFromOldDwgToANewerDwgRelease) {
+  std::string out = (dir / "newer.dwg").string();
   std::ofstream(out) << "old";
   auto r = runCli({"convert", src, out, "--release", "14"});
-  EXPECT_EQ(r.status, 4);
-  EXPECT_NE(r.err.find("not supported yet"), std::string::npos) << r.err;
-  std::ifstream f(out);
-  std::string s;
-  f >> s;
-  EXPECT_EQ(s, "old");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ifstream f(out, std::ios::binary);
+  std::string s(6, '\0');
+  f.read(s.data(), 6);
+  EXPECT_EQ(s, "AC1014");
 }
 
 TEST_F(Dwg12Commands, InfoNamesTheRealRelease) {

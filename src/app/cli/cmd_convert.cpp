@@ -1,10 +1,11 @@
-// kelvaro-cli convert IN OUT --release R [--binary]: saves a drawing as another release, DXF or
-// (2.5 to 11/12) DWG.
+// kelvaro-cli convert IN OUT --release R [--binary]: saves a drawing as another release, DWG or DXF.
 #include <filesystem>
 #include <ostream>
 
 #include "app/cli/command.h"
 #include "cadkit/dwg12_io.h"
+#include "cadkit/dwg/dwg_io.h"
+#include "cadkit/dxf_io.h"
 
 namespace kelvaro::cli {
 namespace {
@@ -44,10 +45,10 @@ int run(const std::vector<std::string>& argv, Io& io) {
     throw FileError(in + ": " + e.what());
   }
   for (const auto& w : warnings) io.err << "warning: " << in << ": " << w << "\n";
-  if (ext == ".dwg" && index > 4) throw FileError(out + ": writing DWG drawings of release " + rel + " is not supported yet");
   SaveReport report;
   try {
-    if (ext == ".dwg") saveDwg12File(doc, out, releaseFromIndex(index), &report);
+    if (ext == ".dwg" && index <= 4) saveDwg12File(doc, out, releaseFromIndex(index), &report);
+    else if (ext == ".dwg") saveDwgFile(doc, out, releaseFromIndex(index), &report);
     else saveDxfFile(doc, out, releaseFromIndex(index), opt, &report);
   } catch (const std::exception& e) {
     throw FileError(e.what());
@@ -58,7 +59,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
   return kOk;
 }
 }  // namespace
-KELVARO_CLI_COMMAND("convert", "save a drawing as another release (DXF, ASCII or binary; DWG 2.5 to 11/12)",
+KELVARO_CLI_COMMAND("convert", "save a drawing as another release (DWG or DXF, ASCII or binary)",
                     "kelvaro-cli convert IN OUT --release 2.5|2.6|9|10|11/12|13|14|2000 [--binary] [--places N] "
                     "[--no-zero-suppression]",
                     run);

@@ -7,6 +7,7 @@
 #include "app/cli/command.h"
 #include "app/cli/json.h"
 #include "cadkit/acad_date.h"
+#include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dxf_io.h"
 #include "cadkit/toolkit.h"
 #include "cadkit/vectorize.h"
@@ -29,6 +30,7 @@ void date(JsonWriter& j, std::string_view k, AcadDate d) {
   j.key(k).beginObject().field("julianDay", d.day).field("milliseconds", d.ms).field("text", buf).endObject();
 }
 
+
 int run(const std::vector<std::string>& argv, Io& io) {
   Args args = parseArgs(argv, {{"--output"}});
   if (args.positional.size() != 1) throw UsageError(args.positional.empty() ? "missing argument FILE" : "unexpected argument " + args.positional[1]);
@@ -44,7 +46,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
   for (const auto& w : warnings) io.err << "warning: " << w << "\n";
   std::string magic(6, '\0');
   std::ifstream(path, std::ios::binary).read(magic.data(), 6);
-  const bool dwg = isDwg12(magic);
+  const bool dwg12 = isDwg12(magic), dwg = dwg12 || isDwg(magic);
   // The toolkit holds the drawing so that missing header extents come from the geometry.
   struct Held {
     AdDrawing d;
@@ -62,7 +64,7 @@ int run(const std::vector<std::string>& argv, Io& io) {
   j.beginObject();
   j.field("file", path);
   j.field("release", doc.hadHeader ? doc.header.acadver : std::string(releaseMagic(doc.release)));
-  j.field("releaseName", dwg ? dwg12ReleaseName(magic) : releaseName(doc.release));
+  j.field("releaseName", dwg12 ? dwg12ReleaseName(magic) : releaseName(doc.release));
   j.field("format", dwg ? "DWG" : doc.binary ? "binary DXF" : "ASCII DXF");
   j.key("header").beginObject();
   date(j, "created", doc.header.created);
@@ -132,6 +134,6 @@ int run(const std::vector<std::string>& argv, Io& io) {
   return kOk;
 }
 }  // namespace
-KELVARO_CLI_COMMAND("info", "describe a DXF or DWG drawing (release, header, tables, entity counts) as JSON",
+KELVARO_CLI_COMMAND("info", "describe a DWG or DXF drawing (release, header, tables, entity counts) as JSON",
                     "kelvaro-cli info FILE [--output FILE.json]", run);
 }  // namespace kelvaro::cli

@@ -1,0 +1,176 @@
+#include "cadkit/dwg/sections.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "cadkit/dwg/dwg_io.h"
+#include "cadkit/dwg/format.h"
+
+namespace kelvaro::cad {
+namespace dwg {
+namespace {
+
+bool sentinelAt(std::span<const std::uint8_t> f, std::size_t at, const Sentinel& s) {
+  return at + 16 <= f.size() && std::memcmp(f.data() + at, s.data(), 16) == 0;
+}
+
+std::uint32_t rl(std::span<const std::uint8_t> f, std::size_t at) {
+  return static_cast<std::uint32_t>(f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (std::uint32_t(f[at + 3]) << 24));
+}
+
+}  // namespace
+
+FileLayout readFileLayout(std::span<const std::uint8_t> f, std::vector<std::string>& warnings) {
+  if (f.size() < 25) throw DwgError("the file is too short for a DWG file header");
+  std::string magic(reinterpret_cast<const char*>(f.data()), 6);
+  FileLayout lay;
+  if (!releaseFromMagic(magic, lay.release) || !dwgReadable(magic))
+    throw DwgError("DWG release " + magic + " is not supported");
+  BitReader r(f, lay.release);
+  r.seekByte(11);
+  lay.maint = r.RC();
+  r.RC();
+  lay.previewAddress = static_cast<std::uint32_t>(r.RL());
+  r.RC();
+  r.RC();
+  lay.codepage = static_cast<std::uint16_t>(r.RS());
+  std::uint32_t n = static_cast<std::uint32_t>(r.RL());
+  if (n > 16 || 25 + std::size_t(n) * 9 + 2 > f.size()) throw DwgError("the file header's section list is damaged");
+  for (std::uint32_t i = 0; i < n; ++i) {
+    Locator l;
+    l.number = r.RC();
+    l.address = static_cast<std::uint32_t>(r.RL());
+    l.size = static_cast<std::uint32_t>(r.RL());
+    if (std::uint64_t(l.address) + l.size > f.size()) {
+      warnings.push_back("section " + std::to_string(l.number) + " lies outside the file");
+      continue;
+    }
+    lay.sections.push_back(l);
+  }
+  std::size_t end = r.bytePos();
+  std::uint16_t want = static_cast<std::uint16_t>(r.RS());
+  if (crc16(0xC0C1, f.first(end)) != want) warnings.push_back("file header: check value mismatch");
+  if (!lay.find(0) || !lay.find(2)) throw DwgError("the file has no header variables or object map");
+  return lay;
+}
+
+HeaderValues readHeaderSection(std::span<const std::uint8_t> f, const FileLayout& lay, Ctx& ctx,
+                               std::vector<std::string>& warnings) {
+  const Locator* s = lay.find(0);
+  std::size_t at = s->address;
+  if (!sentinelAt(f, at, kHeaderBegin)) warnings.push_back("header variables: start sentinel missing");
+  if (at + 20 > f.size()) throw DwgError("the header variables lie outside the file");
+  std::uint32_t size = rl(f, at + 16);
+  if (std::uint64_t(at) + 20 + size + 2 > f.size()) throw DwgError("the header variables run past the end of the file");
+  BitReader r(f.subspan(at + 20, size), lay.release);
+  HeaderValues vals = readHeaderValues(r, ctx);
+  if (!r.ok()) warnings.push_back("header variables: data shorter than expected");
+  std::uint16_t want = static_cast<std::uint16_t>(f[at + 20 + size] | (f[at + 21 + size] << 8));
+  if (crc16(0xC0C1, f.subspan(at + 16, 4 + size)) != want) warnings.push_back("header variables: check value mismatch");
+  return vals;
+}
+
+std::vector<ClassDef> readClassSection(std::span<const std::uint8_t> f, const FileLayout& lay, Ctx& ctx,
+                                       std::vector<std::string>& warnings) {
+  std::vector<ClassDef> out;
+  const Locator* s = lay.find(1);
+  if (!s || s->size < 38) return out;
+  std::size_t at = s->address;
+  if (!sentinelAt(f, at, kClassesBegin)) warnings.push_back("classes: start sentinel missing");
+  std::uint32_t size = rl(f, at + 16);
+  if (std::uint64_t(at) + 20 + size + 2 > f.size()) {
+    warnings.push_back("classes: size runs past the end of the file");
+    return out;
+  }
+  BitReader r(f.subspan(at + 20, size), lay.release);
+  BitReader none;
+  ObjIn v(r, none, ctx, 0);
+  while (r.bitsLeft() >= 8 * 8 && r.ok()) {
+    ClassDef c;
+    v.BS(c.number);
+    v.BS(c.proxyFlags);
+    v.TV(c.appName);
+    v.TV(c.cppName);
+    v.TV(c.dxfName);
+    v.B(c.wasZombie);
+    std::int16_t item = 0;
+    v.BS(item);
+    c.isEntity = item == 0x1F2;
+    if (!r.ok()) break;
+    out.push_back(std::move(c));
+  }
+  std::uint16_t want = static_cast<std::uint16_t>(f[at + 20 + size] | (f[at + 21 + size] << 8));
+  if (crc16(0xC0C1, f.subspan(at + 16, 4 + size)) != want) warnings.push_back("classes: check value mismatch");
+  return out;
+}
+
+std::vector<std::pair<std::uint64_t, std::size_t>> readObjectMap(std::span<const std::uint8_t> f,
+                                                                 const FileLayout& lay,
+                                                                 std::vector<std::string>& warnings) {
+  std::vector<std::pair<std::uint64_t, std::size_t>> out;
+  const Locator* s = lay.find(2);
+  std::size_t at = s->address, end = std::size_t(s->address) + s->size;
+  std::uint64_t handle = 0;
+  std::int64_t offset = 0;
+  while (at + 2 <= end) {
+    std::size_t size = static_cast<std::size_t>(f[at] << 8 | f[at + 1]);
+    if (size < 2 || at + size + 2 > f.size() || size > 2040) {
+      if (size != 2) warnings.push_back("object map: damaged section");
+      break;
+    }
+    if (size == 2) break;
+    std::uint16_t want = static_cast<std::uint16_t>(f[at + size] << 8 | f[at + size + 1]);
+    if (crc16(0xC0C1, f.subspan(at, size)) != want) warnings.push_back("object map: check value mismatch");
+    // Offsets restart from zero in every section, handles too.
+    handle = 0;
+    offset = 0;
+    BitReader r(f.subspan(at + 2, size - 2), lay.release);
+    while (r.bitsLeft() >= 16 && r.ok()) {
+      handle += r.UMC();
+      offset += r.MC();
+      if (!r.ok()) break;
+      if (offset < 0 || static_cast<std::uint64_t>(offset) >= f.size()) {
+        warnings.push_back("object map: offset outside the file");
+        continue;
+      }
+      out.emplace_back(handle, static_cast<std::size_t>(offset));
+    }
+    at += size + 2;
+  }
+  if (out.empty()) throw DwgError("the object map is empty or damaged");
+  return out;
+}
+
+std::string previewHex(std::span<const std::uint8_t> f, const FileLayout& lay) {
+  std::size_t at = lay.previewAddress;
+  if (!at || !sentinelAt(f, at, kPreviewBegin) || at + 16 + 5 > f.size()) return {};
+  BitReader r(f.subspan(at + 16), lay.release);
+  r.RL();  // overall size
+  int n = r.RC();
+  for (int i = 0; i < n && r.ok(); ++i) {
+    int code = r.RC();
+    std::uint32_t start = static_cast<std::uint32_t>(r.RL()), size = static_cast<std::uint32_t>(r.RL());
+    if (code != 2 || !r.ok()) continue;
+    if (std::uint64_t(start) + size > f.size() || size < 40) return {};
+    static const char* d = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(std::size_t(size) * 2);
+    for (std::size_t k = start; k < std::size_t(start) + size; ++k) hex += d[f[k] >> 4], hex += d[f[k] & 15];
+    return hex;
+  }
+  return {};
+}
+
+}  // namespace dwg
+
+std::string dwgPreviewDib(std::span<const std::uint8_t> file) {
+  std::vector<std::string> w;
+  try {
+    dwg::FileLayout lay = dwg::readFileLayout(file, w);
+    return dwg::previewHex(file, lay);
+  } catch (const DwgError&) {
+    return {};
+  }
+}
+
+}  // namespace kelvaro::cad
