@@ -5,4 +5,4 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build"}
 cmake --build "$build" --target make_diagram_template -j2
-"$build/tools/diagram_template/make_diagram_template" "$root/src/viewer/resources/cadtemp.dxf"
+"$build/tools/diagram_template/make_diagram_template" "$root/src/viewer/resources/cadtemp.dwg"

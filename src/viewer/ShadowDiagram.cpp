@@ -282,8 +282,8 @@ cad::Document MakeDiagramTemplate() {
 
 bool WriteDiagramTemplate(const std::string& path, std::string* error) {
   const cad::AdDrawing d = cad::adOpenDocument(MakeDiagramTemplate(), path.c_str());
-  // Release 14 (index 6) as DXF (kind 1) until the toolkit writes DWG; then kind 0.
-  const int ok = cad::adSaveFile(d, path.c_str(), 1, 6, 0, 16, 1, 0);
+  // A release 14 (index 6) DWG (kind 0), written by our own writer.
+  const int ok = cad::adSaveFile(d, path.c_str(), 0, 6, 0, 0, 0, 0);
   if (!ok && error) *error = cad::adErrorStr(cad::adError(0));
   cad::adCloseFile(d);
   return ok == 1;

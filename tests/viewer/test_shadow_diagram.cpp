@@ -238,15 +238,15 @@ TEST(ShadowDiagram, TemplateWithoutModelSpaceIsRefused) {
 }
 
 TEST(ShadowDiagram, ResourceTemplateIsWhatTheToolWrites) {
-  const fs::path fresh = fs::temp_directory_path() / ("kelvaro-template-" + std::to_string(::getpid()) + ".dxf");
+  const fs::path fresh = fs::temp_directory_path() / ("kelvaro-template-" + std::to_string(::getpid()) + ".dwg");
   std::string error;
   ASSERT_TRUE(WriteDiagramTemplate(fresh.string(), &error)) << error;
   const std::string made = test::readAll(fresh);
   fs::remove(fresh);
-  const std::string kept = test::readAll(fs::path(KELVARO_SOURCE_DIR) / "src/viewer/resources/cadtemp.dxf");
+  const std::string kept = test::readAll(fs::path(KELVARO_SOURCE_DIR) / "src/viewer/resources/cadtemp.dwg");
   EXPECT_EQ(made, kept) << "run tools/make_diagram_template.sh after changing the template";
-  EXPECT_NE(kept.find("AC1014"), std::string::npos) << "a release 14 drawing";
-  EXPECT_FALSE(WriteDiagramTemplate("/nonexistent-folder/x.dxf", &error));
+  EXPECT_EQ(kept.substr(0, 6), "AC1014") << "a release 14 DWG";
+  EXPECT_FALSE(WriteDiagramTemplate("/nonexistent-folder/x.dwg", &error));
   EXPECT_FALSE(error.empty());
 }
 
