@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cadkit/dwg12_io.h"
 #include "cadkit/dxf_io.h"
 #include "cadkit/toolkit.h"
 #include "cadkit/python_helper.h"
@@ -306,6 +307,42 @@ TEST_F(DiagramCli, SavedDiagramsOpenCleanInEzdxf) {
       EXPECT_EQ(colour, 156);
       EXPECT_EQ(texts, labels + 5 + (std::string(kind) == "v" ? 2 : 0));
       EXPECT_GT(lines, 12);
+    }
+  }
+}
+
+// Saved as DWG, the diagrams read back in LibreDWG (built for WebAssembly) with their layers and
+// entities, as the drawing holds them.
+TEST_F(DiagramCli, SavedDwgDiagramsOpenInTheIndependentReader) {
+  const fs::path modules = fs::path(KELVARO_SOURCE_DIR) / "tools" / ".dwg-reader";
+  const fs::path script = fs::path(KELVARO_SOURCE_DIR) / "tools" / "dwg_check.mjs";
+  std::string out;
+  if (cad::test::runCommand("node -p 'process.versions.node.split(\".\")[0] >= 20'", out) != 0 ||
+      out.find("true") == std::string::npos)
+    GTEST_SKIP() << "Node.js 20 or later is not installed";
+  if (!fs::exists(modules / "node_modules" / "@mlightcad" / "libredwg-web"))
+    GTEST_SKIP() << "the DWG reader is not installed (run scripts/dwg_reader.sh)";
+  for (const char* kind : {"h", "v"}) {
+    for (const char* release : {"13", "14", "2000"}) {
+      const fs::path file = dir / (std::string(kind) + release + ".dwg");
+      const auto r = test::runCli(args({"profile", kind}, {"--output", file.string(), "--release", release}));
+      ASSERT_EQ(r.status, 0) << r.err;
+      const auto info = test::runCli({"info", file.string()});
+      ASSERT_EQ(info.status, 0) << info.err;
+      std::string text;
+      ASSERT_EQ(cad::test::runCommand("node " + script.string() + " " + modules.string() + " " + file.string(), text), 0)
+          << text;
+      EXPECT_EQ(text.find("\"error\""), std::string::npos) << text;
+      EXPECT_NE(text.find("\"SHADOW_TEXT\""), std::string::npos) << text;
+      // Same counts of lines and texts as our own reader finds.
+      const cad::Document doc = cad::readDrawingFile(file);
+      int lines = 0, texts = 0;
+      for (const auto& e : doc.findBlock(cad::kModelSpace)->entities) {
+        lines += e.is<cad::Line>();
+        texts += e.is<cad::Text>();
+      }
+      EXPECT_NE(text.find("\"LINE\":" + std::to_string(lines)), std::string::npos) << text;
+      EXPECT_NE(text.find("\"TEXT\":" + std::to_string(texts)), std::string::npos) << text;
     }
   }
 }
