@@ -267,7 +267,7 @@ std::uint16_t BitReader::OT() {
   }
 }
 std::vector<std::uint8_t> BitReader::bytes(std::size_t n) {
-  if (!need(n * 8)) return {};
+  if (n == 0 || !need(n * 8)) return {};  // memcpy of nothing into no buffer is undefined
   std::vector<std::uint8_t> out(n);
   if ((pos_ & 7) == 0) {
     std::memcpy(out.data(), buf_.data() + pos_ / 8, n);
