@@ -23,7 +23,7 @@ constexpr double kDirX[16] = {1, 1, 1, 0.5, 0, -0.5, -1, -1, -1, -1, -1, -0.5, 0
 constexpr double kDirY[16] = {0, 0.5, 1, 1, 1, 1, 1, 0.5, 0, -0.5, -1, -1, -1, -1, -1, -0.5};
 
 struct ShapeRef {
-  std::size_t offset = 0, length = 0;  // spec bytes after the name
+  std::size_t offset = 0, length = 0;  // shape bytes after the name
 };
 
 class ShxFont final : public StrokeFont {

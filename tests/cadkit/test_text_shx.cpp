@@ -18,8 +18,8 @@ using testing::shapesFile;
 constexpr double kEps = 1e-9;
 
 // A shape font with above = 4 (so one unit is a quarter capital) holding one program at 'A'.
-std::unique_ptr<StrokeFont> fontWith(std::vector<std::uint8_t> spec, std::vector<ShapeDef> more = {}) {
-  std::vector<ShapeDef> shapes{{0, "T", {4, 2, 0, 0}}, {'A', "A", std::move(spec)}};
+std::unique_ptr<StrokeFont> fontWith(std::vector<std::uint8_t> codes, std::vector<ShapeDef> more = {}) {
+  std::vector<ShapeDef> shapes{{0, "T", {4, 2, 0, 0}}, {'A', "A", std::move(codes)}};
   shapes.insert(shapes.end(), more.begin(), more.end());
   std::string err;
   auto f = loadShxFont(shapesFile(shapes), &err);

@@ -55,7 +55,7 @@ namespace {
 std::vector<std::uint8_t> body(const ShapeDef& s) {
   std::vector<std::uint8_t> v(s.name.begin(), s.name.end());
   v.push_back(0);
-  v.insert(v.end(), s.spec.begin(), s.spec.end());
+  v.insert(v.end(), s.codes.begin(), s.codes.end());
   return v;
 }
 }  // namespace

@@ -59,7 +59,7 @@ struct Bytes {
 struct ShapeDef {
   unsigned number;
   std::string name;
-  std::vector<std::uint8_t> spec;  // ends with 0
+  std::vector<std::uint8_t> codes;  // ends with 0
 };
 // "AutoCAD-86 shapes 1.0" file; shape 0 (font info) is given like any other.
 std::vector<std::uint8_t> shapesFile(const std::vector<ShapeDef>& shapes, const char* version = "1.0");
