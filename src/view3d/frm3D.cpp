@@ -1,5 +1,7 @@
 #include "view3d/frm3D.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QFrame>
@@ -15,7 +17,7 @@
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
 
-#include "models/ButtonPictures.h"
+#include "models/AnimationButtons.h"
 #include "models/EzRgnBtn.h"
 #include "platform/help.h"
 #include "platform/notify.h"
@@ -272,55 +274,9 @@ void Tfrm3D::buildControls() {
   connect(spin1_, &QSpinBox::valueChanged, this, &Tfrm3D::SpinEdit1Change);
   connect(spin4_, &QSpinBox::valueChanged, this, &Tfrm3D::SpinEdit4Change);
 
-  struct ButtonDef {
-    ButtonGlyph glyph;
-    const char* hint;
-    int x, y;
-    int repeat;
-    void (Tfrm3D::*slot)();
-  };
-  const ButtonDef defs[11] = {
-      {ButtonGlyph::CameraUp, "Camera Up", 60, 98, 50, &Tfrm3D::CameraUp},
-      {ButtonGlyph::CameraRight, "Camera Right", 88, 124, 50, &Tfrm3D::CameraRight},
-      {ButtonGlyph::CameraDown, "Camera Down", 60, 150, 50, &Tfrm3D::CameraDown},
-      {ButtonGlyph::CameraLeft, "Camera Left", 32, 124, 50, &Tfrm3D::CameraLeft},
-      {ButtonGlyph::ZoomIn, "Zoom In", 8, 150, 50, &Tfrm3D::ZoomIn},
-      {ButtonGlyph::ZoomOut, "Zoom Out", 112, 150, 50, &Tfrm3D::ZoomOut},
-      {ButtonGlyph::Start, "Start F9", 6, 236, 0, &Tfrm3D::Start},
-      {ButtonGlyph::Pause, "Pause/ Restart F11", 60, 236, 0, &Tfrm3D::PauseRestart},
-      {ButtonGlyph::Reset, "Reset F12", 87, 236, 0, &Tfrm3D::Reset},
-      {ButtonGlyph::Close, "Close", 114, 236, 0, nullptr},
-      {ButtonGlyph::Step, "Single Step F10", 33, 236, 300, &Tfrm3D::SingleStep},
-  };
-  for (int i = 0; i < 11; ++i) {
-    auto* b = new TEzRgnBtn(panel2_);
-    b->setObjectName(QStringLiteral("EzRgnBtn%1").arg(i + 1));
-    b->SetImageList(buttonPictures(defs[i].glyph, 24));
-    b->SetPaintMode(TPaintMode::pmCrop);
-    b->move(defs[i].x, defs[i].y);
-    b->setToolTip(QString::fromLatin1(defs[i].hint));
-    b->setStatusTip(QString::fromLatin1(defs[i].hint));
-    if (defs[i].repeat) {
-      b->SetAutoRepeat(true);
-      b->SetAutoRepeatInterval(defs[i].repeat);
-    }
-    if (defs[i].slot)
-      connect(b, &TEzRgnBtn::OnClick, this, defs[i].slot);
-    else
-      connect(b, &TEzRgnBtn::OnClick, this, &QWidget::close);
-    buttons_[i] = b;
-  }
-  label1_ = new QLabel("00 : 00", panel2_);
-  label1_->setObjectName("Label1");
-  QFont tf = label1_->font();
-  tf.setBold(true);
-  tf.setPixelSize(19);
-  label1_->setFont(tf);
-  QPalette lp = label1_->palette();
-  lp.setColor(QPalette::WindowText, QColor(0, 0, 128));
-  label1_->setPalette(lp);
-  label1_->setAlignment(Qt::AlignCenter);
-  label1_->setGeometry(4, 202, 136, 28);
+  const auto buttons = makeAnimationButtons(panel2_, this);
+  std::copy(buttons.begin(), buttons.end(), buttons_);
+  label1_ = makeAnimationClock(panel2_);
 
   // Sun position over the top left of the drawing area.
   panel3_ = new QFrame(box_);
