@@ -20,7 +20,7 @@ void textBody(V& v, TextBase& t, std::int16_t& valign) {
     v.angleBD(t.rotation);
     v.BD(t.height);
     v.BD(t.widthFactor);
-    v.TV(t.text);
+    v.T(t.text);
     v.BS(t.generation);
     v.BS(t.halign);
     v.BS(valign);
@@ -50,7 +50,7 @@ void textBody(V& v, TextBase& t, std::int16_t& valign) {
   if (!(flags & 0x08)) v.angleRD(t.rotation);
   v.RD(t.height);
   if (!(flags & 0x10)) v.RD(t.widthFactor);
-  v.TV(t.text);
+  v.T(t.text);
   if (!(flags & 0x20)) v.BS(t.generation);
   if (!(flags & 0x40)) v.BS(t.halign);
   if (!(flags & 0x80)) v.BS(valign);
@@ -74,7 +74,7 @@ template <class V> void dwgBody(V& v, Text& e, Links&) {
 
 template <class V> void dwgBody(V& v, AttribData& e, Links&) {
   textBody(v, e, e.valign);
-  v.TV(e.tag);
+  v.T(e.tag);
   v.BS(e.fieldLength);
   v.RC(e.flags);
   v.nameRef(Names::Style, e.style);
@@ -82,10 +82,10 @@ template <class V> void dwgBody(V& v, AttribData& e, Links&) {
 
 template <class V> void dwgBody(V& v, AttDef& e, Links&) {
   textBody(v, e, e.valign);
-  v.TV(e.tag);
+  v.T(e.tag);
   v.BS(e.fieldLength);
   v.RC(e.flags);
-  v.TV(e.prompt);
+  v.T(e.prompt);
   v.nameRef(Names::Style, e.style);
 }
 
@@ -387,7 +387,7 @@ template <class V> void dimensionBody(V& v, Dimension& e, int kind) {
   std::uint8_t f = 0;
   if (!v.reading()) f = static_cast<std::uint8_t>(((e.type & 128) ? 0 : 1) | ((e.type & 32) ? 2 : 0));
   v.RC(f);
-  v.TV(e.text);
+  v.T(e.text);
   v.angleBD(e.textRotation);
   v.angleBD(e.horizontalDir);
   Vec3 insScale{1, 1, 1};
@@ -469,7 +469,7 @@ template <class V> void dwgBody(V& v, MText& e, Links&) {
   double extH = 0, extW = 0;
   v.BD(extH);
   v.BD(extW);
-  v.TV(e.text);
+  v.T(e.text);
   v.BS(e.spacingStyle, kR2000);
   v.BD(e.spacingFactor, kR2000);
   bool unknown = false;
@@ -629,7 +629,7 @@ template <class V> void dwgBody(V& v, Viewport& e, Links&) {
   v.BL(frozen);
   v.BL(e.flags);
   std::string styleSheet;
-  v.TV(styleSheet);
+  v.T(styleSheet);
   std::uint8_t render = 0;
   v.RC(render);
   bool atOrigin = true, perViewport = false;
@@ -735,7 +735,7 @@ template <class V> void hatchEdge(V& v, HatchEdge& g) {
 template <class V> void dwgBody(V& v, Hatch& e, Links&) {
   v.BD(e.elevation.z);
   v.BD3(e.normal);
-  v.TV(e.pattern);
+  v.T(e.pattern);
   v.B(e.solid);
   v.B(e.associative);
   std::int32_t np = static_cast<std::int32_t>(e.paths.size());

@@ -9,7 +9,7 @@ namespace kelvaro::cad::dwg {
 // Name, reference flags and the handle of the external reference a record comes from.
 template <class V, class Flags>
 void tableCommon(V& v, std::string& name, Flags& flags) {
-  v.TV(name);
+  v.T(name);
   v.flagB(flags, 64);
   std::int16_t xrefIndex = 0;
   v.BS(xrefIndex);
@@ -59,13 +59,13 @@ template <class V> void dwgRecord(V& v, TextStyle& r) {
   v.angleBD(r.oblique);
   v.RC(r.generation);
   v.BD(r.lastHeight);
-  v.TV(r.font);
-  v.TV(r.bigFont);
+  v.T(r.font);
+  v.T(r.bigFont);
 }
 
 template <class V> void dwgRecord(V& v, Linetype& r) {
   tableCommon(v, r.name, r.flags);
-  v.TV(r.description);
+  v.T(r.description);
   v.BD(r.length);
   v.RC(r.alignment);
   std::uint8_t n = static_cast<std::uint8_t>(r.dashes.size());
@@ -228,7 +228,7 @@ template <class V> void dwgRecord(V& v, BlockRecord& r, BlockBegin& begin, Links
   v.B(overlay);
   v.B(loaded, kR2000);
   v.BD3(begin.base);
-  v.TV(begin.xref);
+  v.T(begin.xref);
   if (v.since(Release::R2000)) {
     // Block references listed by the record; rebuilt from the drawing when written.
     // A byte per reference, closed by a zero byte.
@@ -242,7 +242,7 @@ template <class V> void dwgRecord(V& v, BlockRecord& r, BlockBegin& begin, Links
     } else {
       v.RC(more);
     }
-    v.TV(begin.description);
+    v.T(begin.description);
     std::int32_t preview = 0;
     v.BL(preview);
     std::vector<std::uint8_t> bytes;
@@ -277,7 +277,7 @@ template <class V> void dwgObject(V& v, Dictionary& o) {
   // Files of R13 before maintenance release 5 lack the hard owner byte.
   if (v.rel() > Release::R13 || v.ctx().maint > 4) v.RC(o.hardOwner);
   v.resize(o.entries, n, 2);
-  for (auto& e : o.entries) v.TV(e.name);
+  for (auto& e : o.entries) v.T(e.name);
   for (auto& e : o.entries) {
     v.H(e.handle, 2);
     if (v.reading()) e.hard = o.hardOwner ? 1 : 0;
@@ -287,7 +287,7 @@ template <class V> void dwgObject(V& v, Dictionary& o) {
 template <class V> void dwgObject(V& v, ImageDef& o) {
   v.BL(o.version);
   v.RD2(o.size);
-  v.TV(o.fileName);
+  v.T(o.fileName);
   v.B(o.loaded);
   v.RC(o.units);
   v.RD2(o.pixelSize);
@@ -314,7 +314,7 @@ template <class V> void layoutBody(V& v, Layout& l, std::vector<Tag>& plot) {
       case 'T': {
         std::string s;
         if (const Tag* t = find(f.code)) s = t->asText();
-        v.TV(s);
+        v.T(s);
         out.push_back(textTag(f.code, s));
         break;
       }
@@ -343,7 +343,7 @@ template <class V> void layoutBody(V& v, Layout& l, std::vector<Tag>& plot) {
     }
   }
   if (v.reading()) plot = std::move(out);
-  v.TV(l.name);
+  v.T(l.name);
   v.BS(l.tabOrder);
   v.BS(l.flags);
   v.BD3(l.insBase);
