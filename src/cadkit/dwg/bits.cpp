@@ -194,9 +194,10 @@ std::string BitReader::TV() {
   while (!s.empty() && s.back() == '\0') s.pop_back();
   return s;
 }
-std::string BitReader::TU() {
-  auto n = static_cast<std::uint16_t>(BS());
-  if (!need(std::size_t(n) * 16)) return {};
+std::string BitReader::TU() { return utf16(static_cast<std::uint16_t>(BS())); }
+
+std::string BitReader::utf16(std::size_t n) {
+  if (!need(n * 16)) return {};
   std::string s;
   s.reserve(n);
   char32_t high = 0;  // a first surrogate half waiting for its second

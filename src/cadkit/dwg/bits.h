@@ -87,6 +87,7 @@ class BitReader {
   HandleRef H();
   std::string TV();        // BS length + bytes in the drawing's code page (R13-2004)
   std::string TU();        // BS count + UTF-16LE units (2007 and later), returned as UTF-8
+  std::string utf16(std::size_t units);  // that many UTF-16LE units as UTF-8
   // Text of the release: TV until 2004, TU since 2007 (from whichever stream this reader is).
   std::string T() { return rel_ >= Release::R2007 ? TU() : TV(); }
   double DD(double dflt);  // double with a default

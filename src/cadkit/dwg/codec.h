@@ -86,6 +86,7 @@ class ObjIn {
   }
   void DD2(Vec2& v, Vec2 dflt) { v = d_.DD2(dflt); }
   void CMC(std::int16_t& v, Opt o = {}) { if (o.gated(c_.rel)) v = d_.CMC(*s_).index; }
+  void CMC(DwgColor& c) { c = d_.CMC(*s_); }
   // Text of the release: code page bytes until 2004, UTF-16 from the string stream since 2007.
   void T(std::string& s, Opt o = {}) {
     if (!o.gated(c_.rel)) return;
@@ -176,6 +177,7 @@ class ObjOut {
     c.index = v;
     d_.CMC(c, *s_);
   }
+  void CMC(const DwgColor& c) { d_.CMC(c, *s_); }
   void T(const std::string& s, Opt o = {}) {
     if (!o.gated(c_.rel)) return;
     if (c_.rel >= Release::R2007) s_->TU(s);
