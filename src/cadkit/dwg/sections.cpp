@@ -77,7 +77,13 @@ SectionBuffers readSections(std::span<const std::uint8_t> f, std::vector<std::st
   std::string magic(reinterpret_cast<const char*>(f.data()), 6);
   Release rel;
   if (!releaseFromMagic(magic, rel) || !dwgReadable(magic)) throw DwgError("DWG release " + magic + " is not supported");
-  return readSections2000(f, warnings);
+  switch (rel) {
+    case Release::R2004:
+    case Release::R2010:
+    case Release::R2013:
+    case Release::R2018: return readSections2004(f, warnings);
+    default: return readSections2000(f, warnings);
+  }
 }
 
 HeaderValues readHeaderSection(std::span<const std::uint8_t> sec, Ctx& ctx, std::vector<std::string>& warnings) {
