@@ -3,6 +3,7 @@
 #include "cadkit/document.h"
 #include "cadkit/dwg/desc_entities.h"
 #include "cadkit/dwg/format.h"
+#include "cadkit/utf8.h"
 
 namespace kelvaro::cad::dwg {
 
@@ -97,15 +98,22 @@ template <class V> void dwgRecord(V& v, Linetype& r) {
     anyText |= (flags & 2) != 0;
     if (!v.reading() && (flags & 2)) {
       if (wide) {
-        BitWriter u(Release::R2007);
-        u.TU(d.text);
-        // The area holds the units without their count.
-        const auto& b = u.data();
-        for (std::size_t i = 2; i + 1 < u.bytePos() && used + 2 < area.size(); i += 2) {
-          area[used++] = static_cast<std::uint8_t>(b[i]);
-          area[used++] = static_cast<std::uint8_t>(b[i + 1]);
+        // UTF-16 units, each closed by a zero unit.
+        auto unit = [&](std::uint32_t u) {
+          if (used + 2 > area.size()) return;
+          area[used++] = static_cast<std::uint8_t>(u & 0xFF);
+          area[used++] = static_cast<std::uint8_t>(u >> 8);
+        };
+        for (std::size_t i = 0; i < d.text.size() && used + 4 < area.size();) {
+          char32_t c = utf8::next(d.text, i);
+          if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+          } else {
+            unit(static_cast<std::uint32_t>(c));
+          }
         }
-        if (used + 1 < area.size() && (used < 2 || area[used - 1] || area[used - 2])) used += 2;
+        unit(0);
       } else {
         for (char c : d.text)
           if (used < 255) area[used++] = static_cast<std::uint8_t>(c);
