@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <unordered_set>
 
 #include "cadkit/dwg/container.h"
 #include "cadkit/dwg/dwg_io.h"
@@ -141,7 +142,7 @@ std::uint64_t encodedPageSize(std::uint64_t compressed) {
   return (blocks * kCodeword + 31) / 32 * 32;
 }
 
-constexpr std::uint64_t kMaxSystemPage = 64u << 20;
+constexpr std::uint64_t kMaxSystemPage = 16u << 20;
 
 }  // namespace
 
@@ -421,30 +422,56 @@ std::vector<std::uint8_t> readSection(std::span<const std::uint8_t> file, const 
   }
   budget -= reach;
   std::vector<std::uint8_t> out(std::size_t(reach), 0);
-  for (const auto& sp : s.pages) {
+  // Pages of a sound section neither overlap nor share a stored page; a damaged map that
+  // repeats pages would otherwise decode the same bytes over and over.
+  std::vector<const SectionPage*> order;
+  order.reserve(s.pages.size());
+  for (const auto& sp : s.pages) order.push_back(&sp);
+  std::stable_sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->offset < b->offset; });
+  std::unordered_set<std::int64_t> used;
+  std::uint64_t end = 0;
+  bool overlapTold = false;
+  // A map damaged throughout would give a warning per page: the first few tell enough.
+  constexpr std::size_t kMaxWarnings = 12;
+  std::size_t told = warnings.size();
+  std::vector<std::string> untold;
+  std::size_t more = 0;
+  for (const SectionPage* spp : order) {
+    const SectionPage& sp = *spp;
+    more += untold.size();
+    untold.clear();
+    std::vector<std::string>& sink = warnings.size() - told < kMaxWarnings ? warnings : untold;
     if (sp.uncompressedSize == 0) continue;
     const Page* page = findPage(pages, sp.id);
     if (!page) {
-      warnings.push_back(what + ": page " + std::to_string(sp.id) + " is not in the page map");
+      sink.push_back(what + ": page " + std::to_string(sp.id) + " is not in the page map");
       continue;
     }
     if (page->offset > file.size() || page->size > file.size() - page->offset) {
-      warnings.push_back(what + ": page " + std::to_string(sp.id) + " lies outside the file");
+      sink.push_back(what + ": page " + std::to_string(sp.id) + " lies outside the file");
       continue;
     }
     if (sp.offset >= out.size()) {
-      if (sp.offset >= s.dataSize) warnings.push_back(what + ": a page lies past the section's end");
+      if (sp.offset >= s.dataSize) sink.push_back(what + ": a page lies past the section's end");
+      continue;
+    }
+    if (sp.offset < end || !used.insert(sp.id).second) {
+      if (!overlapTold) sink.push_back(what + ": its pages overlap");
+      overlapTold = true;
       continue;
     }
     std::size_t room = std::size_t(std::min<std::uint64_t>(sp.uncompressedSize, out.size() - sp.offset));
+    end = sp.offset + room;
     if (room < sp.uncompressedSize && sp.offset + sp.uncompressedSize > s.dataSize)
-      warnings.push_back(what + ": a page runs past the section's end");
+      sink.push_back(what + ": a page runs past the section's end");
     auto stored = file.subspan(std::size_t(page->offset), std::size_t(page->size));
     // 4: Reed-Solomon encoded, 1: stored as is; anything else is judged by the page's size.
     bool encoded = s.encoding == 4 || (s.encoding != 1 && page->size == encodedPageSize(sp.compressedSize));
     decodeDataPage(stored, sp, encoded, std::span<std::uint8_t>(out).subspan(std::size_t(sp.offset), room), what,
-                   warnings);
+                   sink);
   }
+  more += untold.size();
+  if (more) warnings.push_back(what + ": " + std::to_string(more) + " more problems");
   return out;
 }
 
