@@ -28,7 +28,7 @@ struct Parsed {
   int type = 0;
   std::string className;  // DXF name for class types
   bool entity = false;
-  std::size_t offset = 0;  // in the file
+  std::size_t offset = 0;  // in the objects section
   std::span<const std::uint8_t> bytes;  // into the file
   // Common data.
   std::vector<Tag> xdata;
@@ -56,20 +56,23 @@ int fixedTypeOf(std::string_view dxfName) {
 
 class Reader {
  public:
-  Reader(std::span<const std::uint8_t> file, DwgReadReport* rep) : f_(file), rep_(rep) {}
+  Reader(std::span<const std::uint8_t> file, DwgReadReport* rep) : file_(file), rep_(rep) {}
 
   Document run() {
-    FileLayout lay = readFileLayout(f_, warnings());
-    ctx_.rel = lay.release;
-    ctx_.maint = lay.maint;
-    ctx_.cp = CodePage(codePageName(lay.codepage));
-    doc_.release = lay.release;
+    sec_ = readSections(file_, warnings());
+    f_ = sec_.objects;
+    ctx_.rel = sec_.release;
+    ctx_.maint = sec_.maint;
+    ctx_.cp = CodePage(codePageName(sec_.codepage));
+    doc_.release = sec_.release;
     doc_.binary = false;
-    HeaderValues hv = readHeaderSection(f_, lay, ctx_, warnings());
-    classes_ = readClassSection(f_, lay, ctx_, warnings());
-    map_ = readObjectMap(f_, lay, warnings());
+    if (sec_.header.empty()) throw DwgError("the file has no header variables");
+    if (sec_.handles.empty()) throw DwgError("the file has no object map");
+    HeaderValues hv = readHeaderSection(sec_.header, ctx_, warnings());
+    classes_ = readClassSection(sec_.classes, ctx_, warnings());
+    map_ = readObjectMap(sec_.handles, f_.size(), ctx_.rel, warnings());
     for (std::size_t i = 0; i < classes_.size(); ++i) doc_.classes.push_back(classTags(classes_[i]));
-    doc_.thumbnail = previewHex(f_, lay);
+    doc_.thumbnail = previewHex(sec_.preview, previewBase(file_, sec_.preview), ctx_.rel);
 
     // Every object's common part first; tables next so records can be named.
     objects_.reserve(map_.size());
@@ -710,7 +713,9 @@ class Reader {
     doc_.objects.push_back(std::move(o));
   }
 
-  std::span<const std::uint8_t> f_;
+  std::span<const std::uint8_t> file_;
+  SectionBuffers sec_;
+  std::span<const std::uint8_t> f_;  // the objects section
   DwgReadReport* rep_;
   std::vector<std::string> scratch_;
   Ctx ctx_;
