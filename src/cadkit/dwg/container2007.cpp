@@ -32,11 +32,6 @@ constexpr Field makeField() {
 }
 constexpr Field kField = makeField();
 
-std::uint8_t mul(std::uint8_t a, std::uint8_t b) {
-  if (!a || !b) return 0;
-  return kField.exp[kField.log[a] + kField.log[b]];
-}
-
 std::uint64_t u64(std::span<const std::uint8_t> d, std::size_t at) {
   std::uint64_t v = 0;
   for (int i = 7; i >= 0; --i) v = v << 8 | d[at + i];
@@ -154,12 +149,21 @@ const char* const kLiteralGroups[32] = {
 };
 
 bool rsCodewordOk(std::span<const std::uint8_t, kCodeword> c, std::size_t k) {
-  // Byte i is the coefficient of x^i; the generator's roots are x^1 .. x^(255-k).
-  for (std::size_t j = 1; j <= kCodeword - k; ++j) {
-    std::uint8_t root = kField.exp[j], s = 0;
-    for (std::size_t i = kCodeword; i-- > 0;) s = static_cast<std::uint8_t>(mul(s, root) ^ c[i]);
-    if (s) return false;
+  // Byte i is the coefficient of x^i; the generator's roots are x^1 .. x^(255-k). All syndromes
+  // in one pass, in the log domain: term i of syndrome j is c[i] * x^(j*i).
+  std::array<std::uint8_t, kCodeword> s{}, e{};
+  const std::size_t roots = kCodeword - k;
+  for (std::size_t i = 0; i < kCodeword; ++i) {
+    if (c[i]) {
+      unsigned lc = kField.log[c[i]];
+      for (std::size_t j = 0; j < roots; ++j) s[j] ^= kField.exp[lc + e[j]];
+    }
+    for (std::size_t j = 0; j < roots; ++j) {
+      e[j] = static_cast<std::uint8_t>(e[j] + j + 1 >= 255 ? e[j] + j + 1 - 255 : e[j] + j + 1);
+    }
   }
+  for (std::size_t j = 0; j < roots; ++j)
+    if (s[j]) return false;
   return true;
 }
 
@@ -221,8 +225,13 @@ std::size_t expand(std::span<const std::uint8_t> src, std::span<std::uint8_t> ds
       if (length > 0 && (offset == 0 || offset > out))
         return fail("a back-reference points before the start of the page");
       if (length > dst.size() - out) return fail("a back-reference goes past the end of the page");
-      // Byte by byte: source and target may overlap (a short pattern repeated).
-      for (std::size_t i = 0; i < length; ++i, ++out) dst[out] = dst[out - offset];
+      if (offset >= length) {
+        std::memcpy(dst.data() + out, dst.data() + out - offset, length);
+        out += length;
+      } else {
+        // Overlapping: a short pattern repeated, byte by byte.
+        for (std::size_t i = 0; i < length; ++i, ++out) dst[out] = dst[out - offset];
+      }
       literal = op & 7u;
       if (literal != 0 || in >= src.size()) break;
       op = src[in++];
