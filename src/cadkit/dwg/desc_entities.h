@@ -422,6 +422,8 @@ template <class V> void insertBody(V& v, Insert& e, Links& l, bool minsert) {
 // Dimension kinds by type number: 20 ordinate, 21 linear, 22 aligned, 23 3-point angular,
 // 24 2-line angular, 25 radius, 26 diameter.
 template <class V> void dimensionBody(V& v, Dimension& e, int kind) {
+  std::uint8_t version = 0;
+  v.RC(version, {.since = Release::R2010});
   v.BD3(e.normal);
   Vec2 mid{e.textMid.x, e.textMid.y};
   v.RD2(mid);
@@ -442,6 +444,12 @@ template <class V> void dimensionBody(V& v, Dimension& e, int kind) {
   v.BS(e.spacingStyle, kR2000);
   v.BD(e.spacingFactor, kR2000);
   v.BD(e.measurement, kR2000);
+  if (v.since(Release::R2007)) {
+    bool unknown = false, flip1 = false, flip2 = false;
+    v.B(unknown);
+    v.B(flip1);
+    v.B(flip2);
+  }
   Vec2 clone{e.clonePoint.x, e.clonePoint.y};
   v.RD2(clone);
   std::uint8_t f2 = (e.type & 64) ? 1 : 0;

@@ -17,7 +17,10 @@
 
 namespace kelvaro::cad {
 
-bool dwgReadable(std::string_view magic) { return magic == "AC1012" || magic == "AC1014" || magic == "AC1015"; }
+bool dwgReadable(std::string_view magic) {
+  return magic == "AC1012" || magic == "AC1014" || magic == "AC1015" || magic == "AC1018" || magic == "AC1024" ||
+         magic == "AC1027" || magic == "AC1032";
+}
 
 namespace dwg {
 namespace {
@@ -323,7 +326,7 @@ class Reader {
       } else {
         dwgRecord(v, entry.rec);
       }
-      if (!v.ok()) warn("table entry " + handleText(Handle{h}) + ": data overrun");
+      if (!v.ok()) warn("table entry " + handleText(Handle{h}) + " (" + Rec::kTable + "): data overrun");
       ctx_.names.add(names, h, entry.rec.name);
       consumed_.insert(h);
       t.entries.push_back(std::move(entry));

@@ -87,11 +87,64 @@ SectionBuffers readSections(std::span<const std::uint8_t> f, std::vector<std::st
   }
 }
 
+namespace {
+// Since 2007 the header variables and the classes carry their own data, handle and string
+// streams: after the size (and, in later files, a second size word) comes the data's size in
+// bits, counted from that field; the handles follow it and the texts end it.
+struct SectionStreams {
+  BitReader data, handles, strings;
+};
+// The second size word is there in 2018 and in late 2010/2013 files; it is zero where the
+// data size would not be. The stated size and the check value leave it out.
+bool secondSize(std::span<const std::uint8_t> body, const Ctx& ctx) {
+  if (ctx.rel < Release::R2007) return false;
+  return ctx.rel >= Release::R2018 || (ctx.rel >= Release::R2010 && ctx.maint > 3) ||
+         (body.size() >= 8 && rl(body, 0) == 0);
+}
+SectionStreams sectionStreams(std::span<const std::uint8_t> body, const Ctx& ctx, std::vector<std::string>& warnings,
+                              const char* what) {
+  SectionStreams st{BitReader(body, ctx.rel), BitReader(body, ctx.rel), BitReader(body, ctx.rel)};
+  std::size_t start = secondSize(body, ctx) ? 4 : 0;
+  if (body.size() < start + 4) {
+    warnings.push_back(std::string(what) + ": data cut short");
+    st.data.fail();
+    return st;
+  }
+  std::size_t bits = rl(body, start);
+  std::span<const std::uint8_t> rest = body.subspan(start);
+  if (bits < 33 || bits > rest.size() * 8) {
+    warnings.push_back(std::string(what) + ": data size outside the section");
+    st.data.fail();
+    return st;
+  }
+  st.data = BitReader(rest, ctx.rel);
+  st.data.seekBit(32);
+  st.handles = BitReader(rest, ctx.rel);
+  st.handles.seekBit(bits);
+  BitRange texts = stringStream(rest, bits);
+  st.strings = BitReader(rest, ctx.rel);
+  if (texts.empty()) {
+    st.strings = BitReader(rest.first(0), ctx.rel);
+  } else {
+    st.strings.limitBits(texts.end);
+    st.strings.seekBit(texts.begin);
+  }
+  return st;
+}
+}  // namespace
+
 HeaderValues readHeaderSection(std::span<const std::uint8_t> sec, Ctx& ctx, std::vector<std::string>& warnings) {
   if (!sentinelAt(sec, 0, kHeaderBegin)) warnings.push_back("header variables: start sentinel missing");
   if (sec.size() < 20) throw DwgError("the header variables are missing or cut short");
   std::uint32_t size = rl(sec, 16);
   if (std::uint64_t(20) + size + 2 > sec.size()) throw DwgError("the header variables run past the end of their section");
+  if (ctx.rel >= Release::R2007) {
+    // The streams may run past the stated size: they are bounded by the section.
+    SectionStreams st = sectionStreams(sec.subspan(20), ctx, warnings, "header variables");
+    HeaderValues vals = readHeaderValues(st.data, st.handles, st.strings, ctx);
+    if (!st.data.ok() || !st.handles.ok()) warnings.push_back("header variables: data shorter than expected");
+    return vals;
+  }
   BitReader r(sec.subspan(20, size), ctx.rel);
   HeaderValues vals = readHeaderValues(r, ctx);
   if (!r.ok()) warnings.push_back("header variables: data shorter than expected");
@@ -110,25 +163,51 @@ std::vector<ClassDef> readClassSection(std::span<const std::uint8_t> sec, Ctx& c
     warnings.push_back("classes: size runs past the end of the section");
     return out;
   }
-  BitReader r(sec.subspan(20, size), ctx.rel);
-  BitReader none;
-  ObjIn v(r, none, ctx, 0);
-  while (r.bitsLeft() >= 8 * 8 && r.ok()) {
+  BitReader plain(sec.subspan(20, size), ctx.rel);
+  SectionStreams st{plain, BitReader(), plain};
+  if (ctx.rel >= Release::R2007) st = sectionStreams(sec.subspan(20), ctx, warnings, "classes");
+  BitReader& r = st.data;
+  ObjIn v(r, st.handles, ctx, 0, ctx.rel >= Release::R2007 ? &st.strings : nullptr);
+  // Since 2004 the list starts with the highest class number and each class has counts.
+  int count = 1 << 20;
+  if (ctx.rel >= Release::R2004) {
+    std::int16_t maxNumber = 0;
+    std::uint8_t zero = 0;
+    bool one = false;
+    v.BS(maxNumber);
+    v.RC(zero);
+    v.RC(zero);
+    v.B(one);
+    count = maxNumber >= 500 ? maxNumber - 499 : 0;
+  }
+  while (count-- > 0 && r.bitsLeft() >= 8 * 8 && r.ok()) {
     ClassDef c;
     v.BS(c.number);
     v.BS(c.proxyFlags);
-    v.TV(c.appName);
-    v.TV(c.cppName);
-    v.TV(c.dxfName);
+    v.T(c.appName);
+    v.T(c.cppName);
+    v.T(c.dxfName);
     v.B(c.wasZombie);
     std::int16_t item = 0;
     v.BS(item);
     c.isEntity = item == 0x1F2;
+    if (ctx.rel >= Release::R2004) {
+      std::int32_t instances = 0, unknown = 0;
+      std::int16_t version = 0, maint = 0;
+      v.BL(instances);
+      v.BS(version);
+      v.BS(maint);
+      v.BL(unknown);
+      v.BL(unknown);
+    }
     if (!r.ok()) break;
     out.push_back(std::move(c));
   }
-  std::uint16_t want = static_cast<std::uint16_t>(sec[20 + size] | (sec[21 + size] << 8));
-  if (crc16(0xC0C1, sec.subspan(16, 4 + size)) != want) warnings.push_back("classes: check value mismatch");
+  std::size_t hi = secondSize(sec.subspan(20), ctx) ? 4 : 0;
+  if (20 + hi + size + 2 <= sec.size()) {
+    std::uint16_t want = static_cast<std::uint16_t>(sec[20 + hi + size] | (sec[21 + hi + size] << 8));
+    if (crc16(0xC0C1, sec.subspan(16, 4 + hi + size)) != want) warnings.push_back("classes: check value mismatch");
+  }
   return out;
 }
 
