@@ -82,6 +82,7 @@ SectionBuffers readSections(std::span<const std::uint8_t> f, std::vector<std::st
     case Release::R2010:
     case Release::R2013:
     case Release::R2018: return readSections2004(f, warnings);
+    case Release::R2007: return readSections2007(f, warnings);
     default: return readSections2000(f, warnings);
   }
 }
