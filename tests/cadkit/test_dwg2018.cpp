@@ -232,7 +232,7 @@ std::map<std::string, int> counts(const Block& b) {
 std::vector<fs::path> laterDrawings() {
   std::vector<fs::path> out;
   fs::path dir = test::corpusDir();
-  for (const char* n : {"example_2010.dwg", "example_2013.dwg", "example_2018.dwg", "sample_2018.dwg",
+  for (const char* n : {"example_2007.dwg", "example_2010.dwg", "example_2013.dwg", "example_2018.dwg", "sample_2018.dwg",
                         "2018/Arc.dwg", "2018/Polyline.dwg", "2018/Text.dwg"})
     if (fs::exists(dir / n)) out.push_back(dir / n);
   return out;
