@@ -28,7 +28,7 @@ for target in "$dir"/fuzz/fuzz_*; do
   # Seeds: the target's own small files, else sample drawings under 64 KB (DWG ones for the
   # DWG targets).
   pattern='*.dxf'
-  case "$name" in fuzz_dwg|fuzz_dwg12) pattern='*.dwg' ;; esac
+  case "$name" in fuzz_dwg|fuzz_dwg12|fuzz_dwg2007) pattern='*.dwg' ;; esac
   if [ -d "$root/fuzz/seeds/$name" ]; then
     cp -n "$root/fuzz/seeds/$name"/* "$corpus/" 2>/dev/null || true
   elif [ -d "$shared/corpus" ]; then

@@ -70,8 +70,15 @@ std::vector<Case> cases(Release rel) {
       r2000 ? 1 : 6);
   add("BE", [](BitWriter& w) { w.BE({0, 1, 0}); }, [](BitReader& r) { EXPECT_EQ(r.BE(), (Vec3{0, 1, 0})); },
       r2000 ? 7 : 6);
+  // Since 2004 the colour word follows the index (its method byte makes 0xC0000000: 34 bits).
   add("CMC", [](BitWriter& w) { w.CMC(256); }, [](BitReader& r) { EXPECT_EQ(r.CMC(), 256); },
-      rel >= Release::R2004 ? 2 + 2 + 8 : 2);
+      rel >= Release::R2004 ? 2 + 34 + 8 : 2);
+  // UTF-16 text: "Ä€" and a character outside the basic plane (a surrogate pair), plus the zero.
+  add("TU", [](BitWriter& w) { w.TU("A\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80"); },
+      [](BitReader& r) { EXPECT_EQ(r.TU(), "A\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80"); }, 10 + 6 * 16);
+  add("TU empty", [](BitWriter& w) { w.TU(""); }, [](BitReader& r) { EXPECT_EQ(r.TU(), ""); }, 2);
+  add("T", [](BitWriter& w) { w.T("Wall"); }, [](BitReader& r) { EXPECT_EQ(r.T(), "Wall"); },
+      rel >= Release::R2007 ? 10 + 5 * 16 : rel >= Release::R2004 ? 10 + 5 * 8 : 10 + 4 * 8);
   add("2RD", [](BitWriter& w) { w.RD2({1, 2}); }, [](BitReader& r) { EXPECT_EQ(r.RD2(), (Vec2{1, 2})); }, 128);
   add("3BD", [](BitWriter& w) { w.BD3({0, 1, 0.5}); },
       [](BitReader& r) { EXPECT_EQ(r.BD3(), (Vec3{0, 1, 0.5})); }, 2 + 2 + 66);
@@ -104,7 +111,134 @@ TEST_P(BitsAtOffsets, EveryValueClassRoundTripsAtEveryBitOffset) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Releases, BitsAtOffsets, ::testing::Values(Release::R13, Release::R2000, Release::R2004));
+INSTANTIATE_TEST_SUITE_P(Releases, BitsAtOffsets,
+                         ::testing::Values(Release::R13, Release::R2000, Release::R2004, Release::R2007,
+                                           Release::R2018));
+
+// Texts of 2007+ objects lie in a stream of their own at the end of the data part.
+TEST(DwgBits, StringStreamIsFoundFromTheFlagAtTheEndOfTheData) {
+  for (std::size_t textBits : {std::size_t{0}, std::size_t{200}, std::size_t{0x9000}}) {
+    for (unsigned offset = 0; offset < 8; ++offset) {
+      SCOPED_TRACE("text bits " + std::to_string(textBits) + " at offset " + std::to_string(offset));
+      BitWriter data(Release::R2018), strings(Release::R2018);
+      data.bits(0x5A, offset);
+      data.BD(2.5);
+      std::vector<std::string> texts;
+      while (strings.bitPos() < textBits) {
+        texts.push_back("Text " + std::to_string(texts.size()) + " \xC3\xA9");
+        strings.TU(texts.back());
+      }
+      appendStringStream(data, strings);
+      std::size_t dataBits = data.bitPos();
+      data.RC(0xFF);  // the handle stream follows without a gap
+      BitRange range = stringStream(data.data(), dataBits);
+      if (texts.empty()) {
+        EXPECT_TRUE(range.empty());
+        continue;
+      }
+      ASSERT_EQ(range.begin, offset + 66u);
+      ASSERT_EQ(range.end - range.begin, strings.bitPos());
+      BitReader r(data.data(), Release::R2018);
+      r.seekBit(range.begin);
+      for (const auto& t : texts) EXPECT_EQ(r.T(), t);
+      EXPECT_EQ(r.bitPos(), range.end);
+      BitReader d(data.data(), Release::R2018);
+      d.bits(offset);
+      EXPECT_EQ(d.BD(), 2.5);
+    }
+  }
+}
+
+TEST(DwgBits, StringStreamSizesThatDoNotFitAreNoStrings) {
+  // Flag set, but a size larger than the data before it; and data too short for a size.
+  BitWriter w(Release::R2018);
+  w.RS(0x7000);
+  w.B(true);
+  EXPECT_TRUE(stringStream(w.data(), w.bitPos()).empty());
+  BitWriter tiny(Release::R2018);
+  tiny.bits(0xFF, 8);
+  EXPECT_TRUE(stringStream(tiny.data(), 8).empty());
+  EXPECT_TRUE(stringStream(tiny.data(), 100).empty());
+  EXPECT_TRUE(stringStream({}, 0).empty());
+}
+
+// Colours since 2004: objects store index, colour word and names; entities pack flags into the
+// index word. Names of object colours come from the string stream since 2007.
+TEST(DwgBits, ColoursOf2004AndLaterKeepTheirIndexAndNames) {
+  for (Release rel : {Release::R2004, Release::R2007, Release::R2018}) {
+    SCOPED_TRACE(releaseMagic(rel));
+    BitWriter w(rel), ws(rel);
+    DwgColor named;
+    named.index = 30;
+    named.rgb = 0xC2FF8000;
+    named.name = "Orange \xC3\xBC";
+    named.book = "Book";
+    w.CMC(named, rel >= Release::R2007 ? ws : w);
+    for (std::int16_t i : {std::int16_t{0}, std::int16_t{7}, std::int16_t{256}}) w.CMC(i);
+    DwgColor ent;
+    ent.index = 5;
+    ent.flags = 0xA0;
+    ent.rgb = 0xC2102030;
+    ent.alpha = 0x0200007F;
+    w.ENC(ent);
+    BitWriter all(rel);
+    all.append(w);
+    std::size_t textStart = all.bitPos();
+    all.append(ws);
+    BitReader r(all.data(), rel), s(all.data(), rel);
+    s.seekBit(rel >= Release::R2007 ? textStart : 0);
+    DwgColor got = r.CMC(rel >= Release::R2007 ? s : r);
+    EXPECT_EQ(got.index, 30);  // a true colour keeps the stored index
+    EXPECT_EQ(got.rgb, 0xC2FF8000u);
+    EXPECT_EQ(got.name, named.name);
+    EXPECT_EQ(got.book, "Book");
+    EXPECT_EQ(r.CMC(), 0);
+    EXPECT_EQ(r.CMC(), 7);
+    EXPECT_EQ(r.CMC(), 256);
+    bool ref = true;
+    DwgColor e = r.ENC(ref);
+    EXPECT_FALSE(ref);
+    EXPECT_EQ(e.index, 5);
+    EXPECT_EQ(e.rgb, 0xC2102030u);
+    EXPECT_EQ(e.alpha, 0x0200007Fu);
+    EXPECT_TRUE(r.ok());
+  }
+  // An index word whose method byte says "palette 3" gives 3 whatever the stored index.
+  BitWriter w(Release::R2004);
+  w.BS(0);
+  w.BL(static_cast<std::int32_t>(0xC3000003u));
+  w.RC(0);
+  // An entity colour that refers to a colour object, with its name and book name.
+  w.BS(static_cast<std::int16_t>(0xC300 | 0x100 | 2));
+  w.TV("Name");
+  w.TV("Book");
+  BitReader r(w.data(), Release::R2004);
+  EXPECT_EQ(r.CMC(), 3);
+  bool ref = false;
+  DwgColor e = r.ENC(ref);
+  EXPECT_TRUE(ref);
+  EXPECT_EQ(e.name, "Name");
+  EXPECT_EQ(e.book, "Book");
+  EXPECT_EQ(e.index, 0x102);
+}
+
+TEST(DwgBits, MalformedUnicodeTextStaysInBounds) {
+  // A count beyond the buffer fails; a lone surrogate half becomes the replacement character.
+  BitWriter w(Release::R2018);
+  w.BS(3);
+  w.RS(static_cast<std::int16_t>(0xD800));
+  w.RS('x');
+  w.RS(0);
+  BitReader r(w.data(), Release::R2018);
+  EXPECT_EQ(r.TU(), "\xEF\xBF\xBDx");
+  EXPECT_TRUE(r.ok());
+  BitWriter big(Release::R2018);
+  big.BS(4000);
+  big.RS('a');
+  BitReader r2(big.data(), Release::R2018);
+  EXPECT_EQ(r2.TU(), "");
+  EXPECT_FALSE(r2.ok());
+}
 
 TEST(DwgBits, ReadingPastTheEndIsStickyAndYieldsZero) {
   std::vector<std::uint8_t> two{0xFF, 0xFF};

@@ -1,5 +1,7 @@
 #include "cadkit/dwg/bits.h"
 
+#include "cadkit/utf8.h"
+
 #include <array>
 #include <bit>
 #include <cmath>
@@ -192,6 +194,30 @@ std::string BitReader::TV() {
   while (!s.empty() && s.back() == '\0') s.pop_back();
   return s;
 }
+std::string BitReader::TU() { return utf16(static_cast<std::uint16_t>(BS())); }
+
+std::string BitReader::utf16(std::size_t n) {
+  if (!need(n * 16)) return {};
+  std::string s;
+  s.reserve(n);
+  char32_t high = 0;  // a first surrogate half waiting for its second
+  for (std::size_t i = 0; i < n; ++i) {
+    char32_t c = static_cast<std::uint16_t>(RS());
+    if (c >= 0xDC00 && c < 0xE000 && high) {
+      utf8::append(s, 0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00));
+      high = 0;
+      continue;
+    }
+    // A half without its partner is kept as the replacement character.
+    if (high) utf8::append(s, 0xFFFD);
+    high = 0;
+    if (c >= 0xD800 && c < 0xDC00) high = c;
+    else utf8::append(s, c >= 0xDC00 && c < 0xE000 ? 0xFFFD : c);
+  }
+  if (high) utf8::append(s, 0xFFFD);
+  while (!s.empty() && s.back() == '\0') s.pop_back();
+  return s;
+}
 double BitReader::DD(double dflt) {
   std::uint64_t d = doubleBits(dflt);
   switch (BB()) {
@@ -217,15 +243,49 @@ Vec3 BitReader::BE() {
   if (rel_ >= Release::R2000 && B()) return {0, 0, 1};
   return BD3();
 }
-std::int16_t BitReader::CMC() {
-  std::int16_t index = BS();
-  if (rel_ >= Release::R2004) {
-    BL();  // true colour; the model keeps the index
-    std::uint8_t flags = RC();
-    if (flags & 1) TV();
-    if (flags & 2) TV();
+namespace {
+// The palette index a 2004+ colour word stands for: its method byte says by layer, by block
+// or an index; a true colour keeps the index stored beside it when there is one.
+std::int16_t indexOf(std::int16_t stored, std::uint32_t rgb) {
+  switch (rgb >> 24) {
+    case 0xC0: return 256;
+    case 0xC1: return 0;
+    case 0xC3: return static_cast<std::int16_t>(rgb & 0xFF);
+    case 0xC2: return stored > 0 && stored < 256 ? stored : 7;
+    default: return stored;
   }
-  return index;
+}
+}  // namespace
+
+std::int16_t BitReader::CMC() { return CMC(*this).index; }
+
+DwgColor BitReader::CMC(BitReader& strings) {
+  DwgColor c;
+  c.index = BS();
+  if (rel_ < Release::R2004) return c;
+  c.rgb = static_cast<std::uint32_t>(BL());
+  c.flags = RC();
+  if (c.flags & 1) c.name = strings.T();
+  if (c.flags & 2) c.book = strings.T();
+  c.index = indexOf(c.index, c.rgb);
+  return c;
+}
+
+DwgColor BitReader::ENC(bool& refersToHandle) {
+  DwgColor c;
+  auto raw = static_cast<std::uint16_t>(BS());
+  c.index = static_cast<std::int16_t>(raw & 0x1FF);
+  c.flags = static_cast<std::uint8_t>(raw >> 8);
+  if (c.flags & 0x20) c.alpha = static_cast<std::uint32_t>(BL());
+  refersToHandle = (c.flags & 0x40) != 0;
+  if (!refersToHandle && (c.flags & 0x80)) {
+    c.rgb = static_cast<std::uint32_t>(BL());
+    c.index = indexOf(c.index, c.rgb);
+  }
+  // Book names sit in this stream in every release.
+  if ((c.flags & 0x41) == 0x41) c.name = TV();
+  if ((c.flags & 0x42) == 0x42) c.book = TV();
+  return c;
 }
 Vec2 BitReader::RD2() {
   Vec2 v;
@@ -278,6 +338,25 @@ std::vector<std::uint8_t> BitReader::bytes(std::size_t n) {
   return out;
 }
 
+BitRange stringStream(std::span<const std::uint8_t> data, std::size_t dataBits) {
+  if (dataBits == 0 || dataBits > data.size() * 8) return {};
+  BitReader r(data);
+  r.seekBit(dataBits - 1);
+  if (!r.B() || dataBits < 17) return {};
+  std::size_t at = dataBits - 17;
+  r.seekBit(at);
+  std::size_t size = static_cast<std::uint16_t>(r.RS());
+  if (size & 0x8000) {
+    if (at < 16) return {};
+    at -= 16;
+    r.seekBit(at);
+    std::size_t hi = static_cast<std::uint16_t>(r.RS());
+    size = (size & 0x7FFF) | (hi << 15);
+  }
+  if (!r.ok() || size > at) return {};
+  return {at - size, at};
+}
+
 // --- writer ------------------------------------------------------------------------------------
 
 void BitWriter::bits(std::uint64_t v, unsigned n) {
@@ -316,6 +395,22 @@ void BitWriter::append(const BitWriter& o) {
   }
   unsigned rest = static_cast<unsigned>(o.pos_ & 7);
   if (rest) bits(static_cast<std::uint64_t>(o.buf_[full] >> (8 - rest)), rest);
+}
+
+void appendStringStream(BitWriter& data, const BitWriter& strings) {
+  std::size_t n = strings.bitPos();
+  if (n == 0) {
+    data.B(false);
+    return;
+  }
+  data.append(strings);
+  if (n > 0x7FFF) {
+    data.RS(static_cast<std::int16_t>((n >> 15) & 0xFFFF));
+    data.RS(static_cast<std::int16_t>(0x8000 | (n & 0x7FFF)));
+  } else {
+    data.RS(static_cast<std::int16_t>(n));
+  }
+  data.B(true);
 }
 
 void BitWriter::B(bool v) { bits(v ? 1 : 0, 1); }
@@ -410,6 +505,27 @@ void BitWriter::TV(std::string_view s) {
   for (std::size_t i = 0; i < n; ++i) RC(static_cast<std::uint8_t>(s[i]));
   if (zero) RC(0);
 }
+void BitWriter::TU(std::string_view s) {
+  std::vector<std::uint16_t> units;
+  units.reserve(s.size() + 1);
+  for (std::size_t i = 0; i < s.size() && units.size() < 32765;) {
+    char32_t c = utf8::next(s, i);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      units.push_back(static_cast<std::uint16_t>(0xD800 + (c >> 10)));
+      units.push_back(static_cast<std::uint16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+      units.push_back(static_cast<std::uint16_t>(c));
+    }
+  }
+  if (units.empty()) {
+    BS(0);
+    return;
+  }
+  units.push_back(0);  // the count includes a closing zero
+  BS(static_cast<std::int16_t>(units.size()));
+  for (std::uint16_t u : units) RS(static_cast<std::int16_t>(u));
+}
 void BitWriter::DD(double v, double dflt) {
   std::uint64_t b = doubleBits(v), d = doubleBits(dflt);
   if (b == d) {
@@ -444,12 +560,34 @@ void BitWriter::BE(Vec3 v) {
   }
   BD3(v);
 }
+namespace {
+std::uint32_t methodOf(std::int16_t index) {
+  if (index == 256) return 0xC0000000u;
+  if (index == 0) return 0xC1000000u;
+  return 0xC3000000u | static_cast<std::uint8_t>(index < 0 ? -index : index);
+}
+}  // namespace
+
 void BitWriter::CMC(std::int16_t v) {
-  BS(v);
-  if (rel_ >= Release::R2004) {
-    BL(0);
-    RC(0);
-  }
+  DwgColor c;
+  c.index = v;
+  CMC(c, *this);
+}
+void BitWriter::CMC(const DwgColor& c, BitWriter& strings) {
+  BS(c.index);
+  if (rel_ < Release::R2004) return;
+  BL(static_cast<std::int32_t>(c.rgb ? c.rgb : methodOf(c.index)));
+  std::uint8_t flags = static_cast<std::uint8_t>((c.name.empty() ? 0 : 1) | (c.book.empty() ? 0 : 2));
+  RC(flags);
+  if (flags & 1) strings.T(c.name);
+  if (flags & 2) strings.T(c.book);
+}
+void BitWriter::ENC(const DwgColor& c) {
+  // Book names only come with a reference to a colour object, which is not written.
+  auto flags = static_cast<std::uint8_t>(c.flags & 0xA0);
+  BS(static_cast<std::int16_t>((c.index & 0x1FF) | (flags << 8)));
+  if (flags & 0x20) BL(static_cast<std::int32_t>(c.alpha));
+  if (flags & 0x80) BL(static_cast<std::int32_t>(c.rgb));
 }
 void BitWriter::RD2(Vec2 v) {
   RD(v.x);

@@ -20,11 +20,33 @@ struct HandleRef {
   bool operator==(const HandleRef&) const = default;
 };
 
+// A colour as 2004 and later files store it: the palette index the model keeps, and what
+// only the file carries (true colour, colour book names, transparency).
+struct DwgColor {
+  std::int16_t index = 256;
+  std::uint32_t rgb = 0;      // method byte in the top 8 bits (0xC2: true colour)
+  std::uint8_t flags = 0;     // CMC: 1 name, 2 book name; ENC: 0x80 rgb, 0x40 reference, 0x20 alpha
+  std::uint32_t alpha = 0;    // transparency word when flags has 0x20 (entity colours)
+  std::string name, book;
+  bool operator==(const DwgColor&) const = default;
+};
+
 // Resolves a reference relative to the handle of the object it sits in (codes 6, 8, 0xA, 0xC).
 std::uint64_t absoluteHandle(const HandleRef& h, std::uint64_t self);
 
 // The 16-bit cyclic check of DWG files (reflected polynomial 0x8005), continued from `seed`.
 std::uint16_t crc16(std::uint16_t seed, std::span<const std::uint8_t> data);
+
+// 2007 and later keep an object's texts apart, at the end of its data part: the last data bit
+// says whether there are any, the 16 bits below it (and 16 more when their top bit is set)
+// give their size in bits, and the texts lie just below that.
+struct BitRange {
+  std::size_t begin = 0, end = 0;
+  bool empty() const { return begin == end; }
+};
+// The texts' bit range inside the first `dataBits` bits of `data` (empty when there are none
+// or the stored size does not fit).
+BitRange stringStream(std::span<const std::uint8_t> data, std::size_t dataBits);
 
 class BitReader {
  public:
@@ -64,11 +86,19 @@ class BitReader {
   std::uint32_t MS();      // modular short
   HandleRef H();
   std::string TV();        // BS length + bytes in the drawing's code page (R13-2004)
-  std::string T() { return TV(); }
+  std::string TU();        // BS count + UTF-16LE units (2007 and later), returned as UTF-8
+  std::string utf16(std::size_t units);  // that many UTF-16LE units as UTF-8
+  // Text of the release: TV until 2004, TU since 2007 (from whichever stream this reader is).
+  std::string T() { return rel_ >= Release::R2007 ? TU() : TV(); }
   double DD(double dflt);  // double with a default
   double BT();             // thickness (a flag bit for zero since 2000)
   Vec3 BE();               // extrusion (a flag bit for 0,0,1 since 2000)
-  std::int16_t CMC();      // colour index
+  std::int16_t CMC();      // colour index (names, if any, read from this stream)
+  // Object colour; since 2007 its names come from the string stream `strings`.
+  DwgColor CMC(BitReader& strings);
+  // Entity colour of 2004 and later: flags in the high bits of the index word. A colour that
+  // refers to a colour object sets `refersToHandle`; the caller reads that handle.
+  DwgColor ENC(bool& refersToHandle);
   Vec2 RD2();
   Vec3 RD3();
   Vec2 BD2();
@@ -93,6 +123,10 @@ class BitReader {
   Release rel_ = Release::R2000;
   bool overrun_ = false;
 };
+
+class BitWriter;
+// Appends the texts `strings` holds, their size and the flag bit to `data`.
+void appendStringStream(BitWriter& data, const BitWriter& strings);
 
 class BitWriter {
  public:
@@ -127,11 +161,14 @@ class BitWriter {
   void MS(std::uint32_t v);
   void H(HandleRef h);
   void TV(std::string_view s);
-  void T(std::string_view s) { TV(s); }
+  void TU(std::string_view utf8);
+  void T(std::string_view s) { rel_ >= Release::R2007 ? TU(s) : TV(s); }
   void DD(double v, double dflt);
   void BT(double v);
   void BE(Vec3 v);
   void CMC(std::int16_t v);
+  void CMC(const DwgColor& c, BitWriter& strings);
+  void ENC(const DwgColor& c);
   void RD2(Vec2 v);
   void RD3(Vec3 v);
   void BD2(Vec2 v);

@@ -49,16 +49,19 @@ inline double toRad(double deg) { return deg * (std::numbers::pi / 180.0); }
 
 class ObjIn {
  public:
-  ObjIn(BitReader& dat, BitReader& hdl, Ctx& ctx, std::uint64_t self) : d_(dat), h_(hdl), c_(ctx), self_(self) {}
+  // `strings`: the object's string stream (2007 and later); texts come from `dat` without one.
+  ObjIn(BitReader& dat, BitReader& hdl, Ctx& ctx, std::uint64_t self, BitReader* strings = nullptr)
+      : d_(dat), h_(hdl), s_(strings ? strings : &dat), c_(ctx), self_(self) {}
   static constexpr bool kReading = true;
   bool reading() const { return true; }
   Release rel() const { return c_.rel; }
   bool since(Release r) const { return c_.rel >= r; }
   bool until(Release r) const { return c_.rel <= r; }
-  bool ok() const { return d_.ok() && h_.ok(); }
+  bool ok() const { return d_.ok() && h_.ok() && s_->ok(); }
   Ctx& ctx() { return c_; }
   BitReader& data() { return d_; }
   BitReader& handles() { return h_; }
+  BitReader& strings() { return *s_; }
 
   template <class T> void B(T& v, Opt o = {}) { if (o.gated(c_.rel)) v = static_cast<T>(d_.B()); }
   template <class T> void BB(T& v) { v = static_cast<T>(d_.BB()); }
@@ -82,12 +85,19 @@ class ObjIn {
     v.x = p.x, v.y = p.y;
   }
   void DD2(Vec2& v, Vec2 dflt) { v = d_.DD2(dflt); }
-  void CMC(std::int16_t& v, Opt o = {}) { if (o.gated(c_.rel)) v = d_.CMC(); }
-  void TV(std::string& s, Opt o = {}) {
+  void CMC(std::int16_t& v, Opt o = {}) { if (o.gated(c_.rel)) v = d_.CMC(*s_).index; }
+  void CMC(DwgColor& c) { c = d_.CMC(*s_); }
+  // Text of the release: code page bytes until 2004, UTF-16 from the string stream since 2007.
+  void T(std::string& s, Opt o = {}) {
     if (!o.gated(c_.rel)) return;
+    if (c_.rel >= Release::R2007) {
+      s = s_->TU();
+      return;
+    }
     std::string raw = d_.TV();
     s = plainAscii(raw) ? std::move(raw) : c_.cp.decode(raw, false);
   }
+  void TV(std::string& s, Opt o = {}) { T(s, o); }
   // Angles are radians in DWG and degrees in the model.
   void angleBD(double& deg) { deg = toDeg(d_.BD()); }
   void angleRD(double& deg) { deg = toDeg(d_.RD()); }
@@ -123,13 +133,15 @@ class ObjIn {
  private:
   BitReader& d_;
   BitReader& h_;
+  BitReader* s_;
   Ctx& c_;
   std::uint64_t self_;
 };
 
 class ObjOut {
  public:
-  ObjOut(BitWriter& dat, BitWriter& hdl, Ctx& ctx) : d_(dat), h_(hdl), c_(ctx) {}
+  ObjOut(BitWriter& dat, BitWriter& hdl, Ctx& ctx, BitWriter* strings = nullptr)
+      : d_(dat), h_(hdl), s_(strings ? strings : &dat), c_(ctx) {}
   static constexpr bool kReading = false;
   bool reading() const { return false; }
   Release rel() const { return c_.rel; }
@@ -139,6 +151,7 @@ class ObjOut {
   Ctx& ctx() { return c_; }
   BitWriter& data() { return d_; }
   BitWriter& handles() { return h_; }
+  BitWriter& strings() { return *s_; }
 
   template <class T> void B(const T& v, Opt o = {}) { if (o.gated(c_.rel)) d_.B(v != 0); }
   template <class T> void BB(const T& v) { d_.BB(static_cast<std::uint8_t>(v)); }
@@ -158,12 +171,20 @@ class ObjOut {
   void RD3(const Vec3& v) { d_.RD3(v); }
   void RD2(const Vec3& v) { d_.RD2({v.x, v.y}); }
   void DD2(const Vec2& v, Vec2 dflt) { d_.DD2(v, dflt); }
-  void CMC(const std::int16_t& v, Opt o = {}) { if (o.gated(c_.rel)) d_.CMC(v); }
-  void TV(const std::string& s, Opt o = {}) {
+  void CMC(const std::int16_t& v, Opt o = {}) {
     if (!o.gated(c_.rel)) return;
-    if (plainAscii(s)) d_.TV(s);
+    DwgColor c;
+    c.index = v;
+    d_.CMC(c, *s_);
+  }
+  void CMC(const DwgColor& c) { d_.CMC(c, *s_); }
+  void T(const std::string& s, Opt o = {}) {
+    if (!o.gated(c_.rel)) return;
+    if (c_.rel >= Release::R2007) s_->TU(s);
+    else if (plainAscii(s)) d_.TV(s);
     else d_.TV(c_.cp.encode(s));
   }
+  void TV(const std::string& s, Opt o = {}) { T(s, o); }
   void angleBD(const double& deg) { d_.BD(toRad(deg)); }
   void angleRD(const double& deg) { d_.RD(toRad(deg)); }
   template <class T> void flagB(const T& flags, int mask) { d_.B((flags & mask) != 0); }
@@ -183,6 +204,7 @@ class ObjOut {
  private:
   BitWriter& d_;
   BitWriter& h_;
+  BitWriter* s_;
   Ctx& c_;
 };
 

@@ -20,7 +20,7 @@ void textBody(V& v, TextBase& t, std::int16_t& valign) {
     v.angleBD(t.rotation);
     v.BD(t.height);
     v.BD(t.widthFactor);
-    v.TV(t.text);
+    v.T(t.text);
     v.BS(t.generation);
     v.BS(t.halign);
     v.BS(valign);
@@ -50,7 +50,7 @@ void textBody(V& v, TextBase& t, std::int16_t& valign) {
   if (!(flags & 0x08)) v.angleRD(t.rotation);
   v.RD(t.height);
   if (!(flags & 0x10)) v.RD(t.widthFactor);
-  v.TV(t.text);
+  v.T(t.text);
   if (!(flags & 0x20)) v.BS(t.generation);
   if (!(flags & 0x40)) v.BS(t.halign);
   if (!(flags & 0x80)) v.BS(valign);
@@ -72,20 +72,44 @@ template <class V> void dwgBody(V& v, Text& e, Links&) {
   v.nameRef(Names::Style, e.style);
 }
 
+// Attribute fields after the text: a version byte since 2010, the kind since 2018 (multi-line
+// attributes embed an MTEXT the model does not keep: their data stops there), the lock flag
+// since 2007 and a duplicate-record flag since 2010.
+template <class V> bool attribHead(V& v) {
+  std::uint8_t version = 0, kind = 1;
+  v.RC(version, {.since = Release::R2010});
+  v.RC(kind, {.since = Release::R2018});
+  if (kind > 1) {
+    if constexpr (V::kReading) v.data().fail();
+    return false;
+  }
+  return true;
+}
+template <class V> void attribTail(V& v) {
+  bool locked = false;
+  std::uint8_t duplicates = 0;
+  v.B(locked, {.since = Release::R2007});
+  v.RC(duplicates, {.since = Release::R2010});
+}
+
 template <class V> void dwgBody(V& v, AttribData& e, Links&) {
   textBody(v, e, e.valign);
-  v.TV(e.tag);
+  if (!attribHead(v)) return;
+  v.T(e.tag);
   v.BS(e.fieldLength);
   v.RC(e.flags);
+  attribTail(v);
   v.nameRef(Names::Style, e.style);
 }
 
 template <class V> void dwgBody(V& v, AttDef& e, Links&) {
   textBody(v, e, e.valign);
-  v.TV(e.tag);
+  if (!attribHead(v)) return;
+  v.T(e.tag);
   v.BS(e.fieldLength);
   v.RC(e.flags);
-  v.TV(e.prompt);
+  attribTail(v);
+  v.T(e.prompt);
   v.nameRef(Names::Style, e.style);
 }
 
@@ -245,6 +269,21 @@ template <class V> void dwgBody(V& v, LwPolyline& e, Links&) {
   }
 }
 
+// Vertices and attributes: linked first to last until 2000, listed since 2004.
+template <class V> void owners(V& v, Links& l, bool present) {
+  std::int32_t n = static_cast<std::int32_t>(l.owned.size());
+  if (v.since(Release::R2004) && present) v.BL(n);
+  if (!present) return;
+  if (v.until(Release::R2000)) {
+    v.H(l.first, 4);
+    v.H(l.last, 4);
+  } else {
+    v.resizeH(l.owned, n);
+    for (auto& h : l.owned) v.H(h, 4);
+  }
+  v.H(l.seqend, 3);
+}
+
 // The heavy polyline kinds have their own type numbers and layouts.
 template <class V> void polylineBody(V& v, Polyline& e, Links& l, int kind) {
   switch (kind) {
@@ -283,9 +322,7 @@ template <class V> void polylineBody(V& v, Polyline& e, Links& l, int kind) {
       if (v.reading()) e.flags = static_cast<std::int16_t>(flags | 16), e.smooth = curve;
     }
   }
-  v.H(l.first, 4);
-  v.H(l.last, 4);
-  v.H(l.seqend, 3);
+  owners(v, l, true);
 }
 
 // Vertex kinds: 10 2D, 11 3D, 12 mesh, 13 polyface point, 14 polyface face.
@@ -361,6 +398,8 @@ template <class V> void insertBody(V& v, Insert& e, Links& l, bool minsert) {
   v.BD3(e.normal);
   l.hasAttribs = !e.attribs.empty();
   v.B(l.hasAttribs);
+  std::int32_t n = static_cast<std::int32_t>(l.owned.size());
+  if (v.since(Release::R2004) && l.hasAttribs) v.BL(n);
   if (minsert) {
     v.BS(e.columns);
     v.BS(e.rows);
@@ -369,8 +408,13 @@ template <class V> void insertBody(V& v, Insert& e, Links& l, bool minsert) {
   }
   v.nameRef(Names::Block, e.block);
   if (l.hasAttribs) {
-    v.H(l.first, 4);
-    v.H(l.last, 4);
+    if (v.until(Release::R2000)) {
+      v.H(l.first, 4);
+      v.H(l.last, 4);
+    } else {
+      v.resizeH(l.owned, n);
+      for (auto& h : l.owned) v.H(h, 4);
+    }
     v.H(l.seqend, 3);
   }
 }
@@ -378,6 +422,8 @@ template <class V> void insertBody(V& v, Insert& e, Links& l, bool minsert) {
 // Dimension kinds by type number: 20 ordinate, 21 linear, 22 aligned, 23 3-point angular,
 // 24 2-line angular, 25 radius, 26 diameter.
 template <class V> void dimensionBody(V& v, Dimension& e, int kind) {
+  std::uint8_t version = 0;
+  v.RC(version, {.since = Release::R2010});
   v.BD3(e.normal);
   Vec2 mid{e.textMid.x, e.textMid.y};
   v.RD2(mid);
@@ -387,7 +433,7 @@ template <class V> void dimensionBody(V& v, Dimension& e, int kind) {
   std::uint8_t f = 0;
   if (!v.reading()) f = static_cast<std::uint8_t>(((e.type & 128) ? 0 : 1) | ((e.type & 32) ? 2 : 0));
   v.RC(f);
-  v.TV(e.text);
+  v.T(e.text);
   v.angleBD(e.textRotation);
   v.angleBD(e.horizontalDir);
   Vec3 insScale{1, 1, 1};
@@ -398,6 +444,12 @@ template <class V> void dimensionBody(V& v, Dimension& e, int kind) {
   v.BS(e.spacingStyle, kR2000);
   v.BD(e.spacingFactor, kR2000);
   v.BD(e.measurement, kR2000);
+  if (v.since(Release::R2007)) {
+    bool unknown = false, flip1 = false, flip2 = false;
+    v.B(unknown);
+    v.B(flip1);
+    v.B(flip2);
+  }
   Vec2 clone{e.clonePoint.x, e.clonePoint.y};
   v.RD2(clone);
   std::uint8_t f2 = (e.type & 64) ? 1 : 0;
@@ -458,23 +510,72 @@ template <class V> void dimensionBody(V& v, Dimension& e, int kind) {
   v.nameRef(Names::Block, e.block);
 }
 
+template <class V> void mtextColumns(V& v) {
+  bool notAnnotative = false;
+  v.B(notAnnotative);
+  if (!notAnnotative) return;
+  std::int16_t version = 4, type = 0;
+  bool dflt = true, autoHeight = false, reversed = false;
+  std::int32_t attachment = 0, count = 0;
+  Vec3 x, ins;
+  double w = 0, h = 0, ew = 0, eh = 0, colWidth = 0, gutter = 0;
+  Handle app;
+  v.BS(version);
+  v.B(dflt);
+  v.H(app, 5);
+  v.BL(attachment);
+  v.BD3(x);
+  v.BD3(ins);
+  v.BD(w);
+  v.BD(h);
+  v.BD(ew);
+  v.BD(eh);
+  v.BS(type);
+  if (!type) return;
+  v.BL(count);
+  v.BD(colWidth);
+  v.BD(gutter);
+  v.B(autoHeight);
+  v.B(reversed);
+  if (type == 2 && !autoHeight) {
+    std::vector<double> heights;
+    v.resize(heights, count, 2);
+    for (double& d : heights) v.BD(d);
+  }
+}
+
 template <class V> void dwgBody(V& v, MText& e, Links&) {
   v.BD3(e.insert);
   v.BD3(e.normal);
   v.BD3(e.xDirection);
   v.BD(e.refWidth);
+  double rectHeight = 0;
+  v.BD(rectHeight, {.since = Release::R2007});
   v.BD(e.height);
   v.BS(e.attachment);
   v.BS(e.direction);
   double extH = 0, extW = 0;
   v.BD(extH);
   v.BD(extW);
-  v.TV(e.text);
+  v.T(e.text);
   v.BS(e.spacingStyle, kR2000);
   v.BD(e.spacingFactor, kR2000);
   bool unknown = false;
   v.B(unknown, kR2000);
+  // Background fill since 2004, column data of annotative text since 2018; the model keeps
+  // neither.
+  std::int32_t fill = 0;
+  v.BL(fill, {.since = Release::R2004});
+  if (fill & 1) {
+    std::int32_t transparency = 0;
+    std::int16_t color = 0;
+    double scale = 1.5;
+    v.BD(scale);
+    v.CMC(color);
+    v.BL(transparency);
+  }
   v.nameRef(Names::Style, e.style);
+  if (v.since(Release::R2018)) mtextColumns(v);
   if (v.reading()) e.rotation = 0;  // the direction vector carries it
 }
 
@@ -482,6 +583,14 @@ template <class V> void dwgBody(V& v, Spline& e, Links&) {
   // Scenario 1: control points; 2: fit points.
   std::int32_t scenario = e.fit.empty() || !e.control.empty() ? 1 : 2;
   v.BL(scenario);
+  if (v.since(Release::R2013)) {
+    // Since 2013 the spline flags and knot parameterisation decide the layout.
+    std::int32_t flags = scenario == 2 ? 1 : 0, knots = scenario == 1 ? 15 : 0;
+    v.BL(flags);
+    v.BL(knots);
+    if (flags & 1) scenario = 2;
+    if (knots == 15) scenario = 1;
+  }
   std::int32_t degree = e.degree;
   v.BL(degree);
   if (v.reading()) e.degree = static_cast<std::int16_t>(degree);
@@ -603,6 +712,19 @@ template <class V> void dwgBody(V& v, MLine& e, Links&) {
   v.nameRef(Names::MLineStyle, e.style);
 }
 
+// Lighting of views and viewports since 2007; the model does not keep it.
+template <class V> void lighting(V& v) {
+  bool defaultLights = true;
+  std::uint8_t type = 1;
+  double brightness = 0, contrast = 0;
+  std::int16_t ambient = 250;
+  v.B(defaultLights);
+  v.RC(type);
+  v.BD(brightness);
+  v.BD(contrast);
+  v.CMC(ambient);
+}
+
 template <class V> void dwgBody(V& v, Viewport& e, Links&) {
   v.BD3(e.center);
   v.BD(e.width);
@@ -625,11 +747,13 @@ template <class V> void dwgBody(V& v, Viewport& e, Links&) {
   v.RD2(e.snapSpacing);
   v.RD2(e.gridSpacing);
   v.BS(e.circleZoom);
+  std::int16_t gridMajor = 5;
+  v.BS(gridMajor, {.since = Release::R2007});
   std::int32_t frozen = static_cast<std::int32_t>(e.frozenLayers.size());
   v.BL(frozen);
   v.BL(e.flags);
   std::string styleSheet;
-  v.TV(styleSheet);
+  v.T(styleSheet);
   std::uint8_t render = 0;
   v.RC(render);
   bool atOrigin = true, perViewport = false;
@@ -641,15 +765,23 @@ template <class V> void dwgBody(V& v, Viewport& e, Links&) {
   v.BD3(uy);
   double elev = 0;
   v.BD(elev);
-  std::int16_t ortho = 0;
+  std::int16_t ortho = 0, shadePlot = 0;
   v.BS(ortho);
+  v.BS(shadePlot, {.since = Release::R2004});
+  if (v.since(Release::R2007)) lighting(v);
   v.resizeH(e.frozenLayers, frozen);
-  for (auto& h : e.frozenLayers) v.H(h, 5);
-  Handle clip, vx, named, base;
+  for (auto& h : e.frozenLayers) v.H(h, v.since(Release::R2004) ? 4 : 5);
+  Handle clip, vx, named, base, background, visualStyle, shadePlotH, sun;
   v.H(clip, 5);
-  v.H(vx, 5);
+  if (v.until(Release::R2000)) v.H(vx, 5);
   v.H(named, 5);
   v.H(base, 5);
+  if (v.since(Release::R2007)) {
+    v.H(background, 4);
+    v.H(visualStyle, 5);
+    v.H(shadePlotH, 4);
+    v.H(sun, 3);
+  }
 }
 
 template <class V> void dwgBody(V& v, Image& e, Links&) {
@@ -663,6 +795,8 @@ template <class V> void dwgBody(V& v, Image& e, Links&) {
   v.RC(e.brightness);
   v.RC(e.contrast);
   v.RC(e.fade);
+  bool clipInside = false;
+  v.B(clipInside, {.since = Release::R2010});
   v.BS(e.clipType);
   if (e.clipType == 1) {
     v.resize(e.clip, 2, 128);
@@ -725,6 +859,16 @@ template <class V> void hatchEdge(V& v, HatchEdge& g) {
         if (!v.ok()) break;
       }
       if (v.reading()) g.rational = rational, g.periodic = periodic;
+      if (v.since(Release::R2010)) {
+        std::int32_t nf = static_cast<std::int32_t>(g.fit.size());
+        v.BL(nf);
+        if (nf) {
+          v.resize(g.fit, nf, 128);
+          for (auto& p : g.fit) v.RD2(p);
+          v.RD2(g.startTangent);
+          v.RD2(g.endTangent);
+        }
+      }
       break;
     }
     default:
@@ -732,10 +876,33 @@ template <class V> void hatchEdge(V& v, HatchEdge& g) {
   }
 }
 
+template <class V> void gradient(V& v, Hatch& e) {
+  std::int32_t n = static_cast<std::int32_t>(e.gradientColors.size());
+  v.BL(e.gradient);
+  v.BL(e.gradientReserved);
+  v.BD(e.gradientAngle);  // radians, as DXF keeps it
+  v.BD(e.gradientShift);
+  v.BL(e.gradientSingle);
+  v.BD(e.gradientTint);
+  v.BL(n);
+  v.resize(e.gradientColors, n, 4);
+  for (auto& c : e.gradientColors) {
+    v.BD(c.value);
+    DwgColor col;
+    col.index = c.aci;
+    col.rgb = c.rgb ? 0xC2000000u | static_cast<std::uint32_t>(c.rgb & 0xFFFFFF) : 0;
+    v.CMC(col);
+    if (v.reading()) c.aci = col.index, c.rgb = (col.rgb >> 24) == 0xC2 ? static_cast<std::int32_t>(col.rgb & 0xFFFFFF) : 0;
+    if (!v.ok()) return;
+  }
+  v.T(e.gradientName);
+}
+
 template <class V> void dwgBody(V& v, Hatch& e, Links&) {
+  if (v.since(Release::R2004)) gradient(v, e);
   v.BD(e.elevation.z);
   v.BD3(e.normal);
-  v.TV(e.pattern);
+  v.T(e.pattern);
   v.B(e.solid);
   v.B(e.associative);
   std::int32_t np = static_cast<std::int32_t>(e.paths.size());

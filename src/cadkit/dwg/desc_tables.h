@@ -1,19 +1,23 @@
 #pragma once
 // The DWG streams of the symbol table records and of the non-graphical objects the model holds.
 #include "cadkit/document.h"
+#include "cadkit/dwg/desc_entities.h"
 #include "cadkit/dwg/format.h"
+#include "cadkit/utf8.h"
 
 namespace kelvaro::cad::dwg {
 
 
 // Name, reference flags and the handle of the external reference a record comes from.
+// Since 2007 the two flag bits are gone; an index of 256 marks a record from an external reference.
 template <class V, class Flags>
 void tableCommon(V& v, std::string& name, Flags& flags) {
-  v.TV(name);
-  v.flagB(flags, 64);
-  std::int16_t xrefIndex = 0;
+  v.T(name);
+  if (v.until(Release::R2004)) v.flagB(flags, 64);
+  std::int16_t xrefIndex = (!v.reading() && v.since(Release::R2007) && (flags & 16)) ? 256 : 0;
   v.BS(xrefIndex);
-  v.flagB(flags, 16);
+  if (v.until(Release::R2004)) v.flagB(flags, 16);
+  else if (v.reading()) flags = static_cast<Flags>((flags & ~16) | (xrefIndex == 256 ? 16 : 0));
   Handle xref;
   v.H(xref, 5);
 }
@@ -47,7 +51,10 @@ template <class V> void dwgRecord(V& v, Layer& r) {
     r.color = off ? static_cast<std::int16_t>(-color) : color;
   }
   if (v.since(Release::R2000)) v.H(r.plotStyle, 5);
+  Handle material, visualStyle;
+  if (v.since(Release::R2007)) v.H(material, 5);
   v.nameRef(Names::Ltype, r.linetype, 5);
+  if (v.since(Release::R2013)) v.H(visualStyle, 5);
 }
 
 template <class V> void dwgRecord(V& v, TextStyle& r) {
@@ -59,21 +66,24 @@ template <class V> void dwgRecord(V& v, TextStyle& r) {
   v.angleBD(r.oblique);
   v.RC(r.generation);
   v.BD(r.lastHeight);
-  v.TV(r.font);
-  v.TV(r.bigFont);
+  v.T(r.font);
+  v.T(r.bigFont);
 }
 
 template <class V> void dwgRecord(V& v, Linetype& r) {
   tableCommon(v, r.name, r.flags);
-  v.TV(r.description);
+  v.T(r.description);
   v.BD(r.length);
   v.RC(r.alignment);
   std::uint8_t n = static_cast<std::uint8_t>(r.dashes.size());
   v.RC(n);
   v.resize(r.dashes, n, 8);
-  // Dash texts sit in a fixed area of 256 bytes after the dashes.
-  std::vector<std::uint8_t> area(256, 0);
+  // Dash texts sit in a fixed area after the dashes: 256 bytes until 2004; since 2007 512 bytes
+  // of UTF-16, and only when a dash has a text.
+  const bool wide = v.since(Release::R2007);
+  std::vector<std::uint8_t> area(wide ? 512 : 256, 0);
   std::size_t used = 0;
+  bool anyText = false;
   for (auto& d : r.dashes) {
     v.BD(d.length);
     v.BS(d.shape);
@@ -85,19 +95,47 @@ template <class V> void dwgRecord(V& v, Linetype& r) {
     if (!v.reading() && !d.text.empty()) flags |= 2;
     v.BS(flags);
     if (v.reading()) d.complex = flags;
+    anyText |= (flags & 2) != 0;
     if (!v.reading() && (flags & 2)) {
-      for (char c : d.text)
-        if (used < 255) area[used++] = static_cast<std::uint8_t>(c);
-      if (used < 256) area[used++] = 0;
+      if (wide) {
+        // UTF-16 units, each closed by a zero unit.
+        auto unit = [&](std::uint32_t u) {
+          if (used + 2 > area.size()) return;
+          area[used++] = static_cast<std::uint8_t>(u & 0xFF);
+          area[used++] = static_cast<std::uint8_t>(u >> 8);
+        };
+        for (std::size_t i = 0; i < d.text.size() && used + 4 < area.size();) {
+          char32_t c = utf8::next(d.text, i);
+          if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+          } else {
+            unit(static_cast<std::uint32_t>(c));
+          }
+        }
+        unit(0);
+      } else {
+        for (char c : d.text)
+          if (used < 255) area[used++] = static_cast<std::uint8_t>(c);
+        if (used < 256) area[used++] = 0;
+      }
     }
   }
-  v.bytes(area, 256);
-  if (v.reading()) {
+  if (!wide || anyText) v.bytes(area, area.size());
+  if (v.reading() && (!wide || anyText)) {
     for (auto& d : r.dashes) {
       if (!(d.complex & 2)) continue;
       std::string s;
-      while (used < area.size() && area[used]) s += static_cast<char>(area[used++]);
-      ++used;
+      if (wide) {
+        std::size_t end = used;
+        while (end + 1 < area.size() && (area[end] || area[end + 1])) end += 2;
+        BitReader u(std::span<const std::uint8_t>(area).subspan(used, end - used), Release::R2007);
+        s = u.utf16((end - used) / 2);
+        used = end + 2;
+      } else {
+        while (used < area.size() && area[used]) s += static_cast<char>(area[used++]);
+        ++used;
+      }
       d.text = s;
     }
   }
@@ -118,6 +156,13 @@ template <class V> void dwgRecord(V& v, View& r) {
   for (int bit = 0; bit < 4; ++bit) v.flagB(r.viewMode, 1 << bit);
   std::uint8_t render = 0;
   v.RC(render, kR2000);
+  if (v.since(Release::R2007)) {
+    Handle background, visualStyle, sun;
+    v.H(background, 4);
+    v.H(visualStyle, 5);
+    lighting(v);
+    v.H(sun, 3);
+  }
   v.flagB(r.flags, 1);  // paper space view
   if (v.since(Release::R2000)) {
     bool ucs = false;
@@ -135,6 +180,12 @@ template <class V> void dwgRecord(V& v, View& r) {
       v.H(base, 5);
       v.H(named, 5);
     }
+  }
+  if (v.since(Release::R2007)) {
+    bool plottable = false;
+    Handle liveSection;
+    v.B(plottable);
+    v.H(liveSection, 4);
   }
 }
 
@@ -176,6 +227,13 @@ template <class V> void dwgRecord(V& v, Vport& r) {
   for (int bit = 0; bit < 4; ++bit) v.flagB(r.viewMode, 1 << bit);
   std::uint8_t render = 0;
   v.RC(render, kR2000);
+  if (v.since(Release::R2007)) {
+    Handle background, visualStyle, sun;
+    v.H(background, 4);
+    v.H(visualStyle, 5);
+    v.H(sun, 3);
+    lighting(v);
+  }
   v.RD2(r.lowerLeft);
   v.RD2(r.upperRight);
   bool follow = (r.viewMode & 4) != 0;
@@ -203,6 +261,11 @@ template <class V> void dwgRecord(V& v, Vport& r) {
     v.BD3(y);
     v.BD(elev);
     v.BS(ortho);
+    if (v.since(Release::R2007)) {
+      std::int16_t gridFlags = 0, gridMajor = 5;
+      v.BS(gridFlags);
+      v.BS(gridMajor);
+    }
     Handle named, base;
     v.H(named, 5);
     v.H(base, 5);
@@ -227,8 +290,11 @@ template <class V> void dwgRecord(V& v, BlockRecord& r, BlockBegin& begin, Links
   v.B(xref);
   v.B(overlay);
   v.B(loaded, kR2000);
+  // Since 2004 a block lists its entities instead of linking the first to the last.
+  std::int32_t owned = static_cast<std::int32_t>(l.owned.size());
+  if (v.since(Release::R2004) && !xref && !overlay) v.BL(owned);
   v.BD3(begin.base);
-  v.TV(begin.xref);
+  v.T(begin.xref);
   if (v.since(Release::R2000)) {
     // Block references listed by the record; rebuilt from the drawing when written.
     // A byte per reference, closed by a zero byte.
@@ -242,7 +308,7 @@ template <class V> void dwgRecord(V& v, BlockRecord& r, BlockBegin& begin, Links
     } else {
       v.RC(more);
     }
-    v.TV(begin.description);
+    v.T(begin.description);
     std::int32_t preview = 0;
     v.BL(preview);
     std::vector<std::uint8_t> bytes;
@@ -250,10 +316,22 @@ template <class V> void dwgRecord(V& v, BlockRecord& r, BlockBegin& begin, Links
       if (preview < 0 || static_cast<std::size_t>(preview) > v.data().bitsLeft() / 8) preview = 0;
     v.bytes(bytes, static_cast<std::size_t>(preview));
   }
+  if (v.since(Release::R2007)) {
+    std::int16_t units = 0;
+    bool explodable = true;
+    std::uint8_t scaling = 0;
+    v.BS(units);
+    v.B(explodable);
+    v.RC(scaling);
+  }
   v.H(blockEnt, 3);
-  if (!xref && !overlay) {
+  if (!xref && !overlay && v.until(Release::R2000)) {
     v.H(l.first, 4);
     v.H(l.last, 4);
+  }
+  if (v.since(Release::R2004) && !xref && !overlay) {
+    v.resizeH(l.owned, owned);
+    for (auto& h : l.owned) v.H(h, 4);
   }
   v.H(endEnt, 3);
   if (v.since(Release::R2000)) {
@@ -277,7 +355,7 @@ template <class V> void dwgObject(V& v, Dictionary& o) {
   // Files of R13 before maintenance release 5 lack the hard owner byte.
   if (v.rel() > Release::R13 || v.ctx().maint > 4) v.RC(o.hardOwner);
   v.resize(o.entries, n, 2);
-  for (auto& e : o.entries) v.TV(e.name);
+  for (auto& e : o.entries) v.T(e.name);
   for (auto& e : o.entries) {
     v.H(e.handle, 2);
     if (v.reading()) e.hard = o.hardOwner ? 1 : 0;
@@ -287,7 +365,7 @@ template <class V> void dwgObject(V& v, Dictionary& o) {
 template <class V> void dwgObject(V& v, ImageDef& o) {
   v.BL(o.version);
   v.RD2(o.size);
-  v.TV(o.fileName);
+  v.T(o.fileName);
   v.B(o.loaded);
   v.RC(o.units);
   v.RD2(o.pixelSize);
@@ -296,13 +374,17 @@ template <class V> void dwgObject(V& v, ImageDef& o) {
 // A layout: its plot settings (kept as DXF tags of their subclass) and its own fields.
 template <class V> void layoutBody(V& v, Layout& l, std::vector<Tag>& plot) {
   struct F {
-    char kind;  // T text, S short, D double, P two doubles
+    char kind;  // T text, S short, D double, P two doubles, V view by handle
     std::int16_t code;
+    Release since = Release::R13, until = Release::R2018;
   };
+  // The plot view is named until 2000 and referred to since 2004.
   static constexpr F kPlot[] = {{'T', 1},  {'T', 2},  {'S', 70}, {'D', 40}, {'D', 41}, {'D', 42},  {'D', 43},
                                 {'D', 44}, {'D', 45}, {'T', 4},  {'P', 46}, {'S', 72}, {'S', 73},  {'S', 74},
-                                {'P', 48}, {'P', 140}, {'T', 6}, {'D', 142}, {'D', 143}, {'T', 7}, {'S', 75},
-                                {'D', 147}, {'P', 148}};
+                                {'P', 48}, {'P', 140}, {'T', 6, Release::R13, Release::R2000},
+                                {'V', 6, Release::R2004}, {'D', 142}, {'D', 143}, {'T', 7}, {'S', 75},
+                                {'D', 147}, {'P', 148}, {'S', 76, Release::R2004}, {'S', 77, Release::R2004},
+                                {'S', 78, Release::R2004}};
   auto find = [&](int code) -> const Tag* {
     for (const Tag& t : plot)
       if (t.code == code) return &t;
@@ -310,11 +392,19 @@ template <class V> void layoutBody(V& v, Layout& l, std::vector<Tag>& plot) {
   };
   std::vector<Tag> out;
   for (const F& f : kPlot) {
+    if (v.rel() < f.since || v.rel() > f.until) continue;
     switch (f.kind) {
+      case 'V': {
+        std::string s;
+        if (const Tag* t = find(f.code)) s = t->asText();
+        v.nameRef(Names::View, s, 4);
+        out.push_back(textTag(f.code, s));
+        break;
+      }
       case 'T': {
         std::string s;
         if (const Tag* t = find(f.code)) s = t->asText();
-        v.TV(s);
+        v.T(s);
         out.push_back(textTag(f.code, s));
         break;
       }
@@ -343,7 +433,9 @@ template <class V> void layoutBody(V& v, Layout& l, std::vector<Tag>& plot) {
     }
   }
   if (v.reading()) plot = std::move(out);
-  v.TV(l.name);
+  Handle shadePlot;
+  if (v.since(Release::R2007)) v.H(shadePlot, 4);
+  v.T(l.name);
   v.BS(l.tabOrder);
   v.BS(l.flags);
   v.BD3(l.insBase);
@@ -356,11 +448,18 @@ template <class V> void layoutBody(V& v, Layout& l, std::vector<Tag>& plot) {
   v.BS(l.ucsType);
   v.BD3(l.extMin);
   v.BD3(l.extMax);
+  std::vector<Handle> viewports;  // the model finds them through the layout's block
+  std::int32_t nvp = 0;
+  if (v.since(Release::R2004)) v.BL(nvp);
   v.H(l.blockRecord, 4);
   v.H(l.viewport, 4);
   Handle base, named;
   v.H(base, 5);
   v.H(named, 5);
+  if (v.since(Release::R2004)) {
+    v.resizeH(viewports, nvp);
+    for (auto& h : viewports) v.H(h, 4);
+  }
 }
 
 }  // namespace kelvaro::cad::dwg

@@ -221,6 +221,10 @@ void eedToTags(std::span<const std::uint8_t> data, const Ctx& ctx, std::vector<T
     int code = r.RC();
     switch (code) {
       case 0: {
+        if (ctx.rel >= Release::R2007) {  // UTF-16 since 2007
+          out.push_back(textTag(1000, r.utf16(static_cast<std::uint16_t>(r.RS()))));
+          break;
+        }
         std::size_t n = r.RC();
         r.RS();  // code page of the string
         auto b = r.bytes(n);
@@ -321,6 +325,12 @@ void xrecordToTags(std::span<const std::uint8_t> data, const Ctx& ctx, std::vect
     switch (valueType(code)) {
       case VT::Str: {
         std::size_t n = static_cast<std::uint16_t>(r.RS());
+        if (ctx.rel >= Release::R2007) {
+          std::string s = r.utf16(n);
+          if (!r.ok()) return;
+          out.push_back(textTag(code, std::move(s)));
+          break;
+        }
         r.RC();  // code page
         auto b = r.bytes(n);
         if (!r.ok()) return;

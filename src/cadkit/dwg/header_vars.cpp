@@ -9,7 +9,7 @@
 namespace kelvaro::cad::dwg {
 namespace {
 
-enum class K : std::uint8_t { B, BS, BL, RC, BD, TV, H, P2, P3, CMC, Date, Flags };
+enum class K : std::uint8_t { B, BS, BL, BLL, RC, BD, TV, H, P2, P3, CMC, Date, Flags };
 using R = Release;
 
 struct Def {
@@ -24,10 +24,12 @@ struct Def {
   const char* sdflt = "";
 };
 
-constexpr R A = R::R13, B14 = R::R14, B2000 = R::R2000, Z = R::R2018;
+constexpr R A = R::R13, B14 = R::R14, B2000 = R::R2000, Z = R::R2018, C4 = R::R2004, C7 = R::R2007,
+            C10 = R::R2010, C13 = R::R2013, U4 = R::R2004;
 
 // In file order; `until` R14 and `since` 2000 pairs are the same variable moved.
 const Def kHeader[] = {
+    {"REQUIREDVERSIONS", K::BLL, 0, C13},
     {"unit1_ratio", K::BD, 0, A, Z, Names::Count, {412148564080.0}},
     {"unit2_ratio", K::BD, 0, A, Z, Names::Count, {1.0}},
     {"unit3_ratio", K::BD, 0, A, Z, Names::Count, {1.0}},
@@ -51,6 +53,7 @@ const Def kHeader[] = {
     {"PSLTSCALE", K::B, 70, A, Z, Names::Count, {1}},
     {"LIMCHECK", K::B, 70},
     {"BLIPMODE", K::B, 70, A, B14},
+    {"unknown_11", K::B, 0, C4},
     {"USRTIMER", K::B, 70, A, Z, Names::Count, {1}},
     {"SKPOLY", K::B, 70},
     {"ANGDIR", K::B, 70},
@@ -78,6 +81,9 @@ const Def kHeader[] = {
     {"COORDS", K::BS, 70, A, B14, Names::Count, {1}},
     {"PDMODE", K::BS, 70},
     {"PICKSTYLE", K::BS, 70, A, B14, Names::Count, {1}},
+    {"unknown_12", K::BL, 0, C4},
+    {"unknown_13", K::BL, 0, C4},
+    {"unknown_14", K::BL, 0, C4},
     {"USERI1", K::BS, 70},
     {"USERI2", K::BS, 70},
     {"USERI3", K::BS, 70},
@@ -118,9 +124,12 @@ const Def kHeader[] = {
     {"FACETRES", K::BD, 40, A, Z, Names::Count, {0.5}},
     {"CMLSCALE", K::BD, 40, A, Z, Names::Count, {1}},
     {"CELTSCALE", K::BD, 40, A, Z, Names::Count, {1}},
-    {"MENU", K::TV, 1, A, Z, Names::Count, {}, 5, "acad"},
+    {"MENU", K::TV, 1, A, U4, Names::Count, {}, 5, "acad"},
     {"TDCREATE", K::Date, 40},
     {"TDUPDATE", K::Date, 40},
+    {"unknown_15", K::BL, 0, C4},
+    {"unknown_16", K::BL, 0, C4},
+    {"unknown_17", K::BL, 0, C4},
     {"TDINDWG", K::Date, 40},
     {"TDUSRTIMER", K::Date, 40},
     {"CECOLOR", K::CMC, 62, A, Z, Names::Count, {256}},
@@ -128,6 +137,7 @@ const Def kHeader[] = {
     {"CLAYER", K::H, 8, A, Z, Names::Layer},
     {"TEXTSTYLE", K::H, 7, A, Z, Names::Style},
     {"CELTYPE", K::H, 6, A, Z, Names::Ltype},
+    {"CMATERIAL", K::H, 0, C7},
     {"DIMSTYLE", K::H, 2, A, Z, Names::DimStyle},
     {"CMLSTYLE", K::H, 0},
     {"PSVPSCALE", K::BD, 40, B2000},
@@ -210,6 +220,10 @@ const Def kHeader[] = {
     {"DIMDLE", K::BD, 40},
     {"DIMTP", K::BD, 40},
     {"DIMTM", K::BD, 40},
+    {"DIMFXL", K::BD, 0, C7},
+    {"DIMJOGANG", K::BD, 0, C7},
+    {"DIMTFILL", K::BS, 0, C7},
+    {"DIMTFILLCLR", K::CMC, 0, C7},
     {"DIMTOL", K::B, 70, B2000},
     {"DIMLIM", K::B, 70, B2000},
     {"DIMTIH", K::B, 70, B2000, Z, Names::Count, {1}},
@@ -219,6 +233,7 @@ const Def kHeader[] = {
     {"DIMTAD", K::BS, 70, B2000},
     {"DIMZIN", K::BS, 70, B2000},
     {"DIMAZIN", K::BS, 70, B2000},
+    {"DIMARCSYM", K::BS, 0, C7},
     {"DIMTXT", K::BD, 40, A, Z, Names::Count, {0.18}},
     {"DIMCEN", K::BD, 40, A, Z, Names::Count, {0.09}},
     {"DIMTSZ", K::BD, 40},
@@ -261,11 +276,18 @@ const Def kHeader[] = {
     {"DIMALTTZ", K::BS, 70, B2000},
     {"DIMUPT", K::B, 70, B2000},
     {"DIMATFIT", K::BS, 70, B2000, Z, Names::Count, {3}},
+    {"DIMFXLON", K::B, 0, C7},
+    {"DIMTXTDIRECTION", K::B, 0, C10},
+    {"DIMALTMZF", K::BD, 0, C10},
+    {"DIMMZF", K::BD, 0, C10},
     {"DIMTXSTY", K::H, 7, B2000, Z, Names::Style},
     {"DIMLDRBLK", K::H, 1, B2000, Z, Names::Block},
     {"DIMBLK", K::H, 1, B2000, Z, Names::Block},
     {"DIMBLK1", K::H, 1, B2000, Z, Names::Block},
     {"DIMBLK2", K::H, 1, B2000, Z, Names::Block},
+    {"DIMLTYPE", K::H, 0, C7},
+    {"DIMLTEX1", K::H, 0, C7},
+    {"DIMLTEX2", K::H, 0, C7},
     {"DIMLWD", K::BS, 70, B2000, Z, Names::Count, {-2}},
     {"DIMLWE", K::BS, 70, B2000, Z, Names::Count, {-2}},
     {"BLOCK_CONTROL_OBJECT", K::H, 0, A, Z, Names::Count, {}, 3},
@@ -288,21 +310,85 @@ const Def kHeader[] = {
     {"DICTIONARY_LAYOUT", K::H, 0, B2000},
     {"DICTIONARY_PLOTSETTINGS", K::H, 0, B2000},
     {"DICTIONARY_PLOTSTYLENAME", K::H, 0, B2000},
+    {"DICTIONARY_MATERIAL", K::H, 0, C4},
+    {"DICTIONARY_COLOR", K::H, 0, C4},
+    {"DICTIONARY_VISUALSTYLE", K::H, 0, C7},
+    {"unknown_20", K::H, 0, C13},
     {"FLAGS", K::Flags, 0, B2000},
     {"INSUNITS", K::BS, 70, B2000},
     {"CEPSNTYPE", K::BS, 380, B2000},
     {"CPSNID", K::H, 390, B2000},  // only when CEPSNTYPE is 3
     {"FINGERPRINTGUID", K::TV, 2, B2000, R::R2004},
     {"VERSIONGUID", K::TV, 2, B2000, R::R2004},
+    {"SORTENTS", K::RC, 0, C4, Z, Names::Count, {127}},
+    {"INDEXCTL", K::RC, 0, C4},
+    {"HIDETEXT", K::RC, 0, C4, Z, Names::Count, {1}},
+    {"XCLIPFRAME", K::RC, 0, C4},
+    {"DIMASSOC", K::RC, 0, C4, Z, Names::Count, {2}},
+    {"HALOGAP", K::RC, 0, C4},
+    {"OBSCOLOR", K::BS, 0, C4, Z, Names::Count, {257}},
+    {"INTERSECTIONCOLOR", K::BS, 0, C4, Z, Names::Count, {257}},
+    {"OBSLTYPE", K::RC, 0, C4},
+    {"INTERSECTIONDISPLAY", K::RC, 0, C4},
+    {"PROJECTNAME", K::TV, 0, C4, U4},
     {"BLOCK_RECORD_PSPACE", K::H, 0},
     {"BLOCK_RECORD_MSPACE", K::H, 0},
     {"LTYPE_BYLAYER", K::H, 0},
     {"LTYPE_BYBLOCK", K::H, 0},
     {"LTYPE_CONTINUOUS", K::H, 0},
+    {"CAMERADISPLAY", K::B, 0, C7},
+    {"unknown_21", K::BL, 0, C7},
+    {"unknown_22", K::BL, 0, C7},
+    {"unknown_23", K::BD, 0, C7},
+    {"STEPSPERSEC", K::BD, 0, C7, Z, Names::Count, {2}},
+    {"STEPSIZE", K::BD, 0, C7, Z, Names::Count, {6}},
+    {"3DDWFPREC", K::BD, 0, C7, Z, Names::Count, {2}},
+    {"LENSLENGTH", K::BD, 0, C7, Z, Names::Count, {50}},
+    {"CAMERAHEIGHT", K::BD, 0, C7},
+    {"SOLIDHIST", K::RC, 0, C7},
+    {"SHOWHIST", K::RC, 0, C7, Z, Names::Count, {1}},
+    {"PSOLWIDTH", K::BD, 0, C7, Z, Names::Count, {0.25}},
+    {"PSOLHEIGHT", K::BD, 0, C7, Z, Names::Count, {4}},
+    {"LOFTANG1", K::BD, 0, C7, Z, Names::Count, {1.5707963267948966}},
+    {"LOFTANG2", K::BD, 0, C7, Z, Names::Count, {1.5707963267948966}},
+    {"LOFTMAG1", K::BD, 0, C7},
+    {"LOFTMAG2", K::BD, 0, C7},
+    {"LOFTPARAM", K::BS, 0, C7, Z, Names::Count, {7}},
+    {"LOFTNORMALS", K::RC, 0, C7, Z, Names::Count, {1}},
+    {"LATITUDE", K::BD, 0, C7, Z, Names::Count, {37.795}},
+    {"LONGITUDE", K::BD, 0, C7, Z, Names::Count, {-122.394}},
+    {"NORTHDIRECTION", K::BD, 0, C7},
+    {"TIMEZONE", K::BL, 0, C7, Z, Names::Count, {-8000}},
+    {"LIGHTGLYPHDISPLAY", K::RC, 0, C7, Z, Names::Count, {1}},
+    {"TILEMODELIGHTSYNCH", K::RC, 0, C7, Z, Names::Count, {1}},
+    {"DWFFRAME", K::RC, 0, C7, Z, Names::Count, {2}},
+    {"DGNFRAME", K::RC, 0, C7},
+    {"REALWORLDSCALE", K::B, 0, C7, Z, Names::Count, {1}},
+    {"INTERFERECOLOR", K::CMC, 0, C7, Z, Names::Count, {1}},
+    {"INTERFEREOBJVS", K::H, 0, C7},
+    {"INTERFEREVPVS", K::H, 0, C7},
+    {"DRAGVS", K::H, 0, C7},
+    {"CSHADOW", K::RC, 0, C7},
+    {"SHADOWPLANELOCATION", K::BD, 0, C7},
     {"unknown_54", K::BS, 0, B14, Z, Names::Count, {4}},
     {"unknown_55", K::BS, 0, B14, Z, Names::Count, {0x2B}},
     {"unknown_56", K::BS, 0, B14},
     {"unknown_57", K::BS, 0, B14},
+    // Since 2007 the texts come last, from the header's string stream.
+    {"unit1_name", K::TV, 0, C7, Z, Names::Count, {}, 5, "m"},
+    {"unit2_name", K::TV, 0, C7},
+    {"unit3_name", K::TV, 0, C7},
+    {"unit4_name", K::TV, 0, C7},
+    {"MENU", K::TV, 1, C7, Z, Names::Count, {}, 5, "acad"},
+    {"DIMPOST", K::TV, 1, C7},
+    {"DIMAPOST", K::TV, 1, C7},
+    {"DIMALTMZS", K::TV, 0, C10},
+    {"DIMMZS", K::TV, 0, C10},
+    {"HYPERLINKBASE", K::TV, 1, C7},
+    {"STYLESHEET", K::TV, 1, C7},
+    {"FINGERPRINTGUID", K::TV, 2, C7},
+    {"VERSIONGUID", K::TV, 2, C7},
+    {"PROJECTNAME", K::TV, 0, C7},
 };
 
 // The header's FLAGS word and the variables it holds.
@@ -328,15 +414,22 @@ void value(V& v, const Def& d, HeaderValue& x) {
     case K::B: v.B(x.i); break;
     case K::BS: v.BS(x.i); break;
     case K::BL: v.BL(x.i); break;
+    case K::BLL: {
+      if constexpr (V::kReading) x.i = static_cast<std::int64_t>(v.data().BLL());
+      else v.data().BLL(static_cast<std::uint64_t>(x.i));
+      break;
+    }
     case K::RC: v.RC(x.i); break;
     case K::Flags: v.BL(x.i); break;
     case K::BD: v.BD(x.d[0]); break;
     case K::TV: v.TV(x.s); break;
     case K::H: {
+      // Since 2007 references sit in the handle stream, except the next free handle.
+      bool inData = v.rel() < Release::R2007 || std::string_view(d.name) == "HANDSEED";
       if constexpr (V::kReading) {
-        x.h = v.data().H().value;
+        x.h = (inData ? v.data() : v.handles()).H().value;
       } else {
-        v.data().H({d.hcode, x.h});
+        (inData ? v.data() : v.handles()).H({d.hcode, x.h});
       }
       break;
     }
@@ -384,9 +477,13 @@ void describeHeader(V& v, HeaderValues& vals) {
 }  // namespace
 
 HeaderValues readHeaderValues(BitReader& r, Ctx& ctx) {
-  HeaderValues vals;
   BitReader none;
-  ObjIn v(r, none, ctx, 0);
+  return readHeaderValues(r, none, r, ctx);
+}
+
+HeaderValues readHeaderValues(BitReader& r, BitReader& handles, BitReader& strings, Ctx& ctx) {
+  HeaderValues vals;
+  ObjIn v(r, handles, ctx, 0, &strings);
   describeHeader(v, vals);
   return vals;
 }
@@ -412,6 +509,7 @@ void headerToModel(const HeaderValues& vals, const Ctx& ctx, Header& h) {
       case K::B:
       case K::BS:
       case K::BL:
+      case K::BLL:
       case K::RC:
       case K::CMC: var.tags.push_back(intTag(d.code, x.i)); break;
       case K::BD: var.tags.push_back(realTag(d.code, x.d[0])); break;
@@ -525,6 +623,7 @@ HeaderValues headerFromModel(const Header& hdr, const Ctx& ctx, const HeaderValu
         case K::B:
         case K::BS:
         case K::BL:
+        case K::BLL:
         case K::RC:
         case K::CMC: x.i = a.asInt(); break;
         case K::BD: x.d[0] = a.asReal(); break;
@@ -581,9 +680,13 @@ const DimDef kDim[] = {
     // 2000
     {K::TV, 3, B2000, Z, 0},    {K::TV, 4, B2000, Z, 0},    {K::BD, 40, B2000, Z, 1},   {K::BD, 41, B2000, Z, 0.18},
     {K::BD, 42, B2000, Z, 0.0625}, {K::BD, 43, B2000, Z, 0.38}, {K::BD, 44, B2000, Z, 0.18}, {K::BD, 45, B2000, Z, 0},
-    {K::BD, 46, B2000, Z, 0},   {K::BD, 47, B2000, Z, 0},   {K::BD, 48, B2000, Z, 0},   {K::B, 71, B2000, Z, 0},
+    {K::BD, 46, B2000, Z, 0},   {K::BD, 47, B2000, Z, 0},   {K::BD, 48, B2000, Z, 0},
+    // 2007: fixed extension length, jog angle, text fill and its colour (not kept as tags)
+    {K::BD, -49, C7, Z, 1},     {K::BD, -50, C7, Z, 0.7853981633974483}, {K::BS, -69, C7, Z, 0},
+    {K::CMC, -70, C7, Z, 0},    {K::B, 71, B2000, Z, 0},
     {K::B, 72, B2000, Z, 0},    {K::B, 73, B2000, Z, 1},    {K::B, 74, B2000, Z, 1},    {K::B, 75, B2000, Z, 0},
     {K::B, 76, B2000, Z, 0},    {K::BS, 77, B2000, Z, 0},   {K::BS, 78, B2000, Z, 0},   {K::BS, 79, B2000, Z, 0},
+    {K::BS, -90, C7, Z, 0},
     {K::BD, 140, B2000, Z, 0.18}, {K::BD, 141, B2000, Z, 0.09}, {K::BD, 142, B2000, Z, 0}, {K::BD, 143, B2000, Z, 25.4},
     {K::BD, 144, B2000, Z, 1},  {K::BD, 145, B2000, Z, 0},  {K::BD, 146, B2000, Z, 1},  {K::BD, 147, B2000, Z, 0.09},
     {K::BD, 148, B2000, Z, 0},  {K::B, 170, B2000, Z, 0},   {K::BS, 171, B2000, Z, 2},  {K::B, 172, B2000, Z, 0},
@@ -593,9 +696,13 @@ const DimDef kDim[] = {
     {K::BS, 276, B2000, Z, 0},  {K::BS, 277, B2000, Z, 2},  {K::BS, 278, B2000, Z, 46}, {K::BS, 279, B2000, Z, 0},
     {K::BS, 280, B2000, Z, 0},  {K::B, 281, B2000, Z, 0},   {K::B, 282, B2000, Z, 0},   {K::BS, 283, B2000, Z, 1},
     {K::BS, 284, B2000, Z, 0},  {K::BS, 285, B2000, Z, 0},  {K::BS, 286, B2000, Z, 0},  {K::B, 288, B2000, Z, 0},
-    {K::BS, 289, B2000, Z, 3},  {K::BS, 371, B2000, Z, -2}, {K::BS, 372, B2000, Z, -2},
+    {K::BS, 289, B2000, Z, 3},
+    {K::B, -290, C7, Z, 0},     {K::B, -294, C10, Z, 0},    {K::BD, -1, C10, Z, 0},     {K::TV, -2, C10, Z, 0},
+    {K::BD, -3, C10, Z, 0},     {K::TV, -4, C10, Z, 0},
+    {K::BS, 371, B2000, Z, -2}, {K::BS, 372, B2000, Z, -2},
 };
-const std::int16_t kDimHandles2000[] = {340, 341, 342, 343, 344};
+// Text style, arrow blocks, and since 2007 the dimension and extension line linetypes.
+const std::int16_t kDimHandles2000[] = {340, 341, 342, 343, 344, 345, 346, 347};
 
 const Tag* findCode(const std::vector<Tag>& tags, int code) {
   for (const Tag& t : tags)
@@ -621,6 +728,7 @@ void dimBody(V& v, std::vector<Tag>& tags) {
     Def def{"", d.kind, d.code};
     value(v, def, x);
     if constexpr (V::kReading) {
+      if (d.code < 0) continue;  // fields DXF 2000 has no place for
       if (d.kind == K::BD) out.push_back(realTag(d.code, x.d[0]));
       else if (d.kind == K::TV) out.push_back(textTag(d.code, x.s));
       else out.push_back(intTag(d.code, x.i));
@@ -628,7 +736,7 @@ void dimBody(V& v, std::vector<Tag>& tags) {
   }
   bool flag0 = false;
   v.B(flag0);
-  int handles = v.rel() >= Release::R2000 ? 5 : 1;
+  int handles = v.rel() >= Release::R2007 ? 8 : v.rel() >= Release::R2000 ? 5 : 1;
   for (int i = 0; i < handles; ++i) {
     Handle h;
     if constexpr (!V::kReading) {

@@ -23,6 +23,8 @@ using HeaderValues = std::map<std::string, HeaderValue, std::less<>>;
 
 // Reads the variables that follow the section's size field.
 HeaderValues readHeaderValues(BitReader& r, Ctx& ctx);
+// Since 2007 references and texts come from streams of their own.
+HeaderValues readHeaderValues(BitReader& r, BitReader& handles, BitReader& strings, Ctx& ctx);
 // Turns read values into the model's header (names of referenced records from ctx.names).
 void headerToModel(const HeaderValues& vals, const Ctx& ctx, Header& h);
 // The values to write for a model header (names become handles through ctx.names); `fixed`

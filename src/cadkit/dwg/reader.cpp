@@ -17,7 +17,10 @@
 
 namespace kelvaro::cad {
 
-bool dwgReadable(std::string_view magic) { return magic == "AC1012" || magic == "AC1014" || magic == "AC1015"; }
+bool dwgReadable(std::string_view magic) {
+  return magic == "AC1012" || magic == "AC1014" || magic == "AC1015" || magic == "AC1018" || magic == "AC1021" || magic == "AC1024" ||
+         magic == "AC1027" || magic == "AC1032";
+}
 
 namespace dwg {
 namespace {
@@ -28,7 +31,7 @@ struct Parsed {
   int type = 0;
   std::string className;  // DXF name for class types
   bool entity = false;
-  std::size_t offset = 0;  // in the file
+  std::size_t offset = 0;  // in the objects section
   std::span<const std::uint8_t> bytes;  // into the file
   // Common data.
   std::vector<Tag> xdata;
@@ -39,6 +42,7 @@ struct Parsed {
   Handle prev, next;
   EntityCommon common;
   std::size_t dataBits = 0;   // bits before the handle stream
+  BitRange strings;           // the string stream (2007 and later)
   std::size_t bodyStart = 0;  // bit where the record's own data starts
   std::size_t handleStart = 0;  // bit where the record's own handles start
   bool ok = false;
@@ -56,20 +60,23 @@ int fixedTypeOf(std::string_view dxfName) {
 
 class Reader {
  public:
-  Reader(std::span<const std::uint8_t> file, DwgReadReport* rep) : f_(file), rep_(rep) {}
+  Reader(std::span<const std::uint8_t> file, DwgReadReport* rep) : file_(file), rep_(rep) {}
 
   Document run() {
-    FileLayout lay = readFileLayout(f_, warnings());
-    ctx_.rel = lay.release;
-    ctx_.maint = lay.maint;
-    ctx_.cp = CodePage(codePageName(lay.codepage));
-    doc_.release = lay.release;
+    sec_ = readSections(file_, warnings());
+    f_ = sec_.objects;
+    ctx_.rel = sec_.release;
+    ctx_.maint = sec_.maint;
+    ctx_.cp = CodePage(codePageName(sec_.codepage));
+    doc_.release = sec_.release;
     doc_.binary = false;
-    HeaderValues hv = readHeaderSection(f_, lay, ctx_, warnings());
-    classes_ = readClassSection(f_, lay, ctx_, warnings());
-    map_ = readObjectMap(f_, lay, warnings());
+    if (sec_.header.empty()) throw DwgError("the file has no header variables");
+    if (sec_.handles.empty()) throw DwgError("the file has no object map");
+    HeaderValues hv = readHeaderSection(sec_.header, ctx_, warnings());
+    classes_ = readClassSection(sec_.classes, ctx_, warnings());
+    map_ = readObjectMap(sec_.handles, f_.size(), ctx_.rel, warnings());
     for (std::size_t i = 0; i < classes_.size(); ++i) doc_.classes.push_back(classTags(classes_[i]));
-    doc_.thumbnail = previewHex(f_, lay);
+    doc_.thumbnail = previewHex(sec_.preview, previewBase(file_, sec_.preview), ctx_.rel);
 
     // Every object's common part first; tables next so records can be named.
     objects_.reserve(map_.size());
@@ -114,7 +121,9 @@ class Reader {
     BitReader at(f_, ctx_.rel);
     at.seekByte(p.offset);
     std::uint32_t size = at.MS();
-    if (!at.ok() || size == 0 || size > at.bitsLeft() / 8) {
+    // Since 2010 the handle stream's size in bits follows; it is not part of `size`.
+    std::uint64_t handleBits = ctx_.rel >= Release::R2010 ? at.UMC() : 0;
+    if (!at.ok() || size == 0 || size > at.bitsLeft() / 8 || handleBits > std::uint64_t(size) * 8) {
       warn("object " + handleText(Handle{p.handle}) + ": size outside the file");
       return false;
     }
@@ -127,7 +136,7 @@ class Reader {
       if (want != got) warn("object " + handleText(Handle{p.handle}) + ": check value mismatch");
     }
     BitReader d(p.bytes, ctx_.rel);
-    p.type = static_cast<std::uint16_t>(d.BS());
+    p.type = ctx_.rel >= Release::R2010 ? d.OT() : static_cast<std::uint16_t>(d.BS());
     if (const ClassDef* c = classOf(p.type)) {
       p.className = c->dxfName;
       p.entity = c->isEntity;
@@ -138,7 +147,12 @@ class Reader {
     } else {
       p.entity = fixedTypeIsEntity(p.type);
     }
-    if (ctx_.rel >= Release::R2000) p.dataBits = static_cast<std::uint32_t>(d.RL());
+    if (ctx_.rel >= Release::R2010) p.dataBits = std::size_t(size) * 8 - handleBits;
+    else if (ctx_.rel >= Release::R2000) p.dataBits = static_cast<std::uint32_t>(d.RL());
+    if (ctx_.rel >= Release::R2007) {
+      if (p.dataBits > p.bytes.size() * 8) return fail(p, "data size larger than the object");
+      p.strings = stringStream(p.bytes, p.dataBits);
+    }
     HandleRef self = d.H();
     if (self.value != p.handle) {
       warn("object " + handleText(Handle{p.handle}) + ": stored handle differs from the object map");
@@ -147,33 +161,46 @@ class Reader {
     readEed(d, p);
     if (p.entity) {
       if (d.B()) {
-        std::uint32_t n = static_cast<std::uint32_t>(d.RL());
+        std::uint64_t n = ctx_.rel >= Release::R2010 ? d.BLL() : static_cast<std::uint32_t>(d.RL());
         if (n > d.bitsLeft() / 8) return fail(p, "preview larger than the object");
         d.seekBit(d.bitPos() + std::size_t(n) * 8);
       }
       if (ctx_.rel <= Release::R14) p.dataBits = static_cast<std::uint32_t>(d.RL());
       p.entmode = d.BB();
       std::int32_t reactors = d.BL();
+      bool xdicMissing = ctx_.rel >= Release::R2004 && d.B();
       bool bylayerLt = true;
       if (ctx_.rel <= Release::R14) bylayerLt = d.B();
-      p.nolinks = d.B();
-      p.common.color = d.CMC();
+      // Since 2004 entities are listed by their owners instead of linked to each other.
+      p.nolinks = ctx_.rel >= Release::R2004 || d.B();
+      if (ctx_.rel >= Release::R2013) d.B();  // data kept in the drawing's data storage
+      bool colorRef = false;
+      if (ctx_.rel >= Release::R2004) p.common.color = d.ENC(colorRef).index;
+      else p.common.color = d.CMC();
       p.common.ltscale = d.BD();
-      std::uint8_t ltFlags = 0, psFlags = 0;
+      std::uint8_t ltFlags = 0, psFlags = 0, matFlags = 0, shadowFlags = 0;
       if (ctx_.rel >= Release::R2000) {
         ltFlags = d.BB();
         psFlags = d.BB();
       }
+      if (ctx_.rel >= Release::R2007) {
+        matFlags = d.BB();
+        shadowFlags = d.RC();
+      }
+      bool visualStyles[3] = {false, false, false};
+      if (ctx_.rel >= Release::R2010)
+        for (bool& b : visualStyles) b = d.B();
       p.common.invisible = d.BS();
       if (ctx_.rel >= Release::R2000) p.common.lineweight = lineweightFromIndex(d.RC());
       p.bodyStart = d.bitPos();
       if (!d.ok() || p.dataBits > p.bytes.size() * 8 || reactors < 0) return fail(p, "common entity data overrun");
       BitReader h(p.bytes, ctx_.rel);
       h.seekBit(p.dataBits);
+      if (colorRef) handleAt(h, p);  // the colour object; the model keeps the index
       if (p.entmode == 0) p.owner = handleAt(h, p);
       if (static_cast<std::size_t>(reactors) * 8 > h.bitsLeft()) return fail(p, "too many reactors");
       for (std::int32_t i = 0; i < reactors; ++i) p.reactors.push_back(handleAt(h, p));
-      p.xdic = handleAt(h, p);
+      if (!xdicMissing) p.xdic = handleAt(h, p);
       Handle layer, ltype, plot;
       if (ctx_.rel <= Release::R14) {
         layer = handleAt(h, p);
@@ -186,14 +213,21 @@ class Reader {
       if (ctx_.rel >= Release::R2000) {
         layer = handleAt(h, p);
         if (ltFlags == 3) ltype = handleAt(h, p);
-        if (psFlags == 3) plot = handleAt(h, p);
       }
+      // Material, shadow, plot style and visual styles: the model does not keep them.
+      if (matFlags == 3) handleAt(h, p);
+      if (shadowFlags == 3) handleAt(h, p);
+      if (psFlags == 3) plot = handleAt(h, p);
+      for (bool b : visualStyles)
+        if (b) handleAt(h, p);
       layerRefs_.push_back({objects_.size(), layer.v, ltype.v, ltFlags});
       p.handleStart = h.bitPos();
       if (!h.ok()) return fail(p, "common entity handles overrun");
     } else {
       if (ctx_.rel <= Release::R14) p.dataBits = static_cast<std::uint32_t>(d.RL());
       std::int32_t reactors = d.BL();
+      bool xdicMissing = ctx_.rel >= Release::R2004 && d.B();
+      if (ctx_.rel >= Release::R2013) d.B();  // data kept in the drawing's data storage
       p.bodyStart = d.bitPos();
       if (!d.ok() || p.dataBits > p.bytes.size() * 8 || reactors < 0) return fail(p, "common object data overrun");
       BitReader h(p.bytes, ctx_.rel);
@@ -201,7 +235,7 @@ class Reader {
       p.owner = handleAt(h, p);
       if (static_cast<std::size_t>(reactors) * 8 > h.bitsLeft()) return fail(p, "too many reactors");
       for (std::int32_t i = 0; i < reactors; ++i) p.reactors.push_back(handleAt(h, p));
-      p.xdic = handleAt(h, p);
+      if (!xdicMissing) p.xdic = handleAt(h, p);
       p.handleStart = h.bitPos();
       if (!h.ok()) return fail(p, "common object handles overrun");
     }
@@ -229,12 +263,29 @@ class Reader {
 
   // Streams positioned at the record's own data and handles.
   struct Streams {
-    BitReader d, h;
+    BitReader d, h, s;
   };
   Streams streams(const Parsed& p) const {
-    Streams s{BitReader(p.bytes, ctx_.rel), BitReader(p.bytes, ctx_.rel)};
+    // An object without a string stream has only empty texts: a run of "10" bit pairs reads
+    // as empty texts however many are asked for.
+    static const std::uint8_t kEmptyTexts[512] = {
+#define KELVARO_X8 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA
+#define KELVARO_X64 KELVARO_X8, KELVARO_X8, KELVARO_X8, KELVARO_X8, KELVARO_X8, KELVARO_X8, KELVARO_X8, KELVARO_X8
+        KELVARO_X64, KELVARO_X64, KELVARO_X64, KELVARO_X64, KELVARO_X64, KELVARO_X64, KELVARO_X64, KELVARO_X64
+#undef KELVARO_X64
+#undef KELVARO_X8
+    };
+    Streams s{BitReader(p.bytes, ctx_.rel), BitReader(p.bytes, ctx_.rel), BitReader(p.bytes, ctx_.rel)};
     s.d.seekBit(p.bodyStart);
     s.h.seekBit(p.handleStart);
+    if (ctx_.rel >= Release::R2007) {
+      if (p.strings.empty()) {
+        s.s = BitReader(kEmptyTexts, ctx_.rel);
+      } else {
+        s.s.limitBits(p.strings.end);
+        s.s.seekBit(p.strings.begin);
+      }
+    }
     return s;
   }
 
@@ -266,7 +317,7 @@ class Reader {
       entry.frame.handle = Handle{h};
       frameCommon(p, entry.frame, true);
       Streams rs = streams(p);
-      ObjIn v(rs.d, rs.h, ctx_, p.handle);
+      ObjIn v(rs.d, rs.h, ctx_, p.handle, &rs.s);
       if constexpr (std::is_same_v<Rec, DimStyle>) {
         tableCommon(v, entry.rec.name, entry.rec.flags);
         std::vector<Tag> tags;
@@ -275,7 +326,7 @@ class Reader {
       } else {
         dwgRecord(v, entry.rec);
       }
-      if (!v.ok()) warn("table entry " + handleText(Handle{h}) + ": data overrun");
+      if (!v.ok()) warn("table entry " + handleText(Handle{h}) + " (" + Rec::kTable + "): data overrun");
       ctx_.names.add(names, h, entry.rec.name);
       consumed_.insert(h);
       t.entries.push_back(std::move(entry));
@@ -323,7 +374,7 @@ class Reader {
     for (auto& p : objects_)
       if (p.ok && p.type == kMLineStyle) {
         Streams s = streams(p);
-        ObjIn v(s.d, s.h, ctx_, p.handle);
+        ObjIn v(s.d, s.h, ctx_, p.handle, &s.s);
         std::string name;
         v.TV(name);
         ctx_.names.add(Names::MLineStyle, p.handle, name);
@@ -338,7 +389,7 @@ class Reader {
     TableEntry<Linetype> entry;
     frameCommon(p, entry.frame, true);
     Streams rs = streams(p);
-    ObjIn v(rs.d, rs.h, ctx_, p.handle);
+    ObjIn v(rs.d, rs.h, ctx_, p.handle, &rs.s);
     dwgRecord(v, entry.rec);
     ctx_.names.add(Names::Ltype, h, entry.rec.name);
     consumed_.insert(h);
@@ -400,7 +451,7 @@ class Reader {
       Block b;
       BlockInfo info;
       Streams rs = streams(p);
-      ObjIn v(rs.d, rs.h, ctx_, p.handle);
+      ObjIn v(rs.d, rs.h, ctx_, p.handle, &rs.s);
       dwgRecord(v, entry.rec, b.begin, info.links, info.blockEnt, info.endEnt);
       if (!v.ok()) warn("block record " + handleText(Handle{h}) + ": data overrun");
       if (h == ms) entry.rec.name = kModelSpace;
@@ -477,7 +528,7 @@ class Reader {
       }
       b.begin.flags = b.begin.flags;
       std::int16_t viewportId = 0;
-      for (std::size_t i : chain(rec, info.links.first.v, info.links.last.v)) {
+      for (std::size_t i : chain(rec, info.links.first.v, info.links.last.v, info.links.owned)) {
         Entity ent;
         if (!makeEntity(objects_[i], ent)) continue;
         // Viewport numbers are not stored: they follow the order in their layout.
@@ -511,13 +562,25 @@ class Reader {
            p.type == kInsert || p.type == kMInsert;
   }
 
-  // The entities an owner holds, following the links from `first`; the rest in handle order.
-  std::vector<std::size_t> chain(std::uint64_t owner, std::uint64_t first, std::uint64_t last) {
+  // The entities an owner holds, in the order its list gives (2004 and later) or following the
+  // links from `first`; the rest in handle order.
+  std::vector<std::size_t> chain(std::uint64_t owner, std::uint64_t first, std::uint64_t last,
+                                 const std::vector<Handle>& listed = {}) {
     std::vector<std::size_t> out;
     auto it = owned_->find(owner);
     if (it == owned_->end()) return out;
     const auto& list = it->second;
     std::set<std::size_t> taken;
+    for (Handle h : listed) {
+      auto e = index_.find(h.v);
+      if (e == index_.end() || taken.count(e->second)) continue;
+      const Parsed& p = objects_[e->second];
+      std::uint64_t po = p.entmode == 1 ? psRecord_ : p.entmode == 2 ? msRecord_ : p.owner.v;
+      if (!p.ok || !p.entity || po != owner) continue;
+      out.push_back(e->second);
+      taken.insert(e->second);
+    }
+    if (!listed.empty()) first = 0;
     std::uint64_t cur = first;
     std::size_t pos = 0;
     for (std::size_t guard = 0; cur && guard <= list.size(); ++guard) {
@@ -547,7 +610,7 @@ class Reader {
   template <class T>
   bool body(Parsed& p, T& data, Links& l) {
     Streams s = streams(p);
-    ObjIn v(s.d, s.h, ctx_, p.handle);
+    ObjIn v(s.d, s.h, ctx_, p.handle, &s.s);
     dwgBody(v, data, l);
     return v.ok();
   }
@@ -560,7 +623,7 @@ class Reader {
     s.frame.xdata() = p.xdata;
     s.common = p.common;
     Streams st = streams(p);
-    ObjIn v(st.d, st.h, ctx_, p.handle);
+    ObjIn v(st.d, st.h, ctx_, p.handle, &st.s);
     fn(v, s.data, p.type);
     if (!v.ok()) warn("entity " + handleText(Handle{p.handle}) + ": data overrun");
     return v.ok();
@@ -575,7 +638,7 @@ class Reader {
     Links l;
     bool ok = true;
     Streams s = streams(p);
-    ObjIn v(s.d, s.h, ctx_, p.handle);
+    ObjIn v(s.d, s.h, ctx_, p.handle, &s.s);
     auto as = [&](auto value) {
       using T = decltype(value);
       e.data = std::move(value);
@@ -607,7 +670,7 @@ class Reader {
         Insert* ins = as(Insert{});
         insertBody(v, *ins, l, p.type == kMInsert);
         if (l.hasAttribs) {
-          for (std::size_t i : chain(p.handle, l.first.v, l.last.v)) {
+          for (std::size_t i : chain(p.handle, l.first.v, l.last.v, l.owned)) {
             if (objects_[i].type == kAttrib) {
               Attrib a;
               subEntity(i, a, [](ObjIn& w, AttribData& d, int) {
@@ -626,7 +689,7 @@ class Reader {
       case kPolyline2d: case kPolyline3d: case kPolylineMesh: case kPolylinePface: {
         Polyline* pl = as(Polyline{});
         polylineBody(v, *pl, l, p.type);
-        for (std::size_t i : chain(p.handle, l.first.v, l.last.v)) {
+        for (std::size_t i : chain(p.handle, l.first.v, l.last.v, l.owned)) {
           int t = objects_[i].type;
           if (t >= kVertex2d && t <= kVertexPfaceFace) {
             Vertex vx;
@@ -665,7 +728,7 @@ class Reader {
     frameCommon(p, o.frame, true);
     o.frame.xdata() = p.xdata;
     Streams s = streams(p);
-    ObjIn v(s.d, s.h, ctx_, p.handle);
+    ObjIn v(s.d, s.h, ctx_, p.handle, &s.s);
     std::string name = !p.className.empty() ? p.className : fixedTypeName(p.type);
     if (name.empty()) name = "TYPE" + std::to_string(p.type);
     if (p.type == kDictionary) {
@@ -710,7 +773,9 @@ class Reader {
     doc_.objects.push_back(std::move(o));
   }
 
-  std::span<const std::uint8_t> f_;
+  std::span<const std::uint8_t> file_;
+  SectionBuffers sec_;
+  std::span<const std::uint8_t> f_;  // the objects section
   DwgReadReport* rep_;
   std::vector<std::string> scratch_;
   Ctx ctx_;

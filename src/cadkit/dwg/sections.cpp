@@ -54,62 +54,168 @@ FileLayout readFileLayout(std::span<const std::uint8_t> f, std::vector<std::stri
   return lay;
 }
 
-HeaderValues readHeaderSection(std::span<const std::uint8_t> f, const FileLayout& lay, Ctx& ctx,
-                               std::vector<std::string>& warnings) {
-  const Locator* s = lay.find(0);
-  std::size_t at = s->address;
-  if (!sentinelAt(f, at, kHeaderBegin)) warnings.push_back("header variables: start sentinel missing");
-  if (at + 20 > f.size()) throw DwgError("the header variables lie outside the file");
-  std::uint32_t size = rl(f, at + 16);
-  if (std::uint64_t(at) + 20 + size + 2 > f.size()) throw DwgError("the header variables run past the end of the file");
-  BitReader r(f.subspan(at + 20, size), lay.release);
+SectionBuffers readSections2000(std::span<const std::uint8_t> f, std::vector<std::string>& warnings) {
+  FileLayout lay = readFileLayout(f, warnings);
+  SectionBuffers s;
+  s.release = lay.release;
+  s.maint = lay.maint;
+  s.codepage = lay.codepage;
+  auto locator = [&](int n) -> std::span<const std::uint8_t> {
+    const Locator* l = lay.find(n);
+    return l ? f.subspan(l->address, l->size) : std::span<const std::uint8_t>{};
+  };
+  s.header = locator(0);
+  s.classes = locator(1);
+  s.handles = locator(2);
+  s.objects = f;
+  if (lay.previewAddress && lay.previewAddress < f.size()) s.preview = f.subspan(lay.previewAddress);
+  return s;
+}
+
+SectionBuffers readSections(std::span<const std::uint8_t> f, std::vector<std::string>& warnings) {
+  if (f.size() < 6) throw DwgError("the file is too short for a DWG file header");
+  std::string magic(reinterpret_cast<const char*>(f.data()), 6);
+  Release rel;
+  if (!releaseFromMagic(magic, rel) || !dwgReadable(magic)) throw DwgError("DWG release " + magic + " is not supported");
+  switch (rel) {
+    case Release::R2004:
+    case Release::R2010:
+    case Release::R2013:
+    case Release::R2018: return readSections2004(f, warnings);
+    case Release::R2007: return readSections2007(f, warnings);
+    default: return readSections2000(f, warnings);
+  }
+}
+
+namespace {
+// Since 2007 the header variables and the classes carry their own data, handle and string
+// streams: after the size (and, in later files, a second size word) comes the data's size in
+// bits, counted from that field; the handles follow it and the texts end it.
+struct SectionStreams {
+  BitReader data, handles, strings;
+};
+// The second size word is there in 2018 and in late 2010/2013 files; it is zero where the
+// data size would not be. The stated size and the check value leave it out.
+bool secondSize(std::span<const std::uint8_t> body, const Ctx& ctx) {
+  if (ctx.rel < Release::R2007) return false;
+  return ctx.rel >= Release::R2018 || (ctx.rel >= Release::R2010 && ctx.maint > 3) ||
+         (body.size() >= 8 && rl(body, 0) == 0);
+}
+SectionStreams sectionStreams(std::span<const std::uint8_t> body, const Ctx& ctx, std::vector<std::string>& warnings,
+                              const char* what) {
+  SectionStreams st{BitReader(body, ctx.rel), BitReader(body, ctx.rel), BitReader(body, ctx.rel)};
+  std::size_t start = secondSize(body, ctx) ? 4 : 0;
+  if (body.size() < start + 4) {
+    warnings.push_back(std::string(what) + ": data cut short");
+    st.data.fail();
+    return st;
+  }
+  std::size_t bits = rl(body, start);
+  std::span<const std::uint8_t> rest = body.subspan(start);
+  if (bits < 33 || bits > rest.size() * 8) {
+    warnings.push_back(std::string(what) + ": data size outside the section");
+    st.data.fail();
+    return st;
+  }
+  st.data = BitReader(rest, ctx.rel);
+  st.data.seekBit(32);
+  st.handles = BitReader(rest, ctx.rel);
+  st.handles.seekBit(bits);
+  BitRange texts = stringStream(rest, bits);
+  st.strings = BitReader(rest, ctx.rel);
+  if (texts.empty()) {
+    st.strings = BitReader(rest.first(0), ctx.rel);
+  } else {
+    st.strings.limitBits(texts.end);
+    st.strings.seekBit(texts.begin);
+  }
+  return st;
+}
+}  // namespace
+
+HeaderValues readHeaderSection(std::span<const std::uint8_t> sec, Ctx& ctx, std::vector<std::string>& warnings) {
+  if (!sentinelAt(sec, 0, kHeaderBegin)) warnings.push_back("header variables: start sentinel missing");
+  if (sec.size() < 20) throw DwgError("the header variables are missing or cut short");
+  std::uint32_t size = rl(sec, 16);
+  if (std::uint64_t(20) + size + 2 > sec.size()) throw DwgError("the header variables run past the end of their section");
+  if (ctx.rel >= Release::R2007) {
+    // The streams may run past the stated size: they are bounded by the section.
+    SectionStreams st = sectionStreams(sec.subspan(20), ctx, warnings, "header variables");
+    HeaderValues vals = readHeaderValues(st.data, st.handles, st.strings, ctx);
+    if (!st.data.ok() || !st.handles.ok()) warnings.push_back("header variables: data shorter than expected");
+    return vals;
+  }
+  BitReader r(sec.subspan(20, size), ctx.rel);
   HeaderValues vals = readHeaderValues(r, ctx);
   if (!r.ok()) warnings.push_back("header variables: data shorter than expected");
-  std::uint16_t want = static_cast<std::uint16_t>(f[at + 20 + size] | (f[at + 21 + size] << 8));
-  if (crc16(0xC0C1, f.subspan(at + 16, 4 + size)) != want) warnings.push_back("header variables: check value mismatch");
+  std::uint16_t want = static_cast<std::uint16_t>(sec[20 + size] | (sec[21 + size] << 8));
+  if (crc16(0xC0C1, sec.subspan(16, 4 + size)) != want) warnings.push_back("header variables: check value mismatch");
   return vals;
 }
 
-std::vector<ClassDef> readClassSection(std::span<const std::uint8_t> f, const FileLayout& lay, Ctx& ctx,
+std::vector<ClassDef> readClassSection(std::span<const std::uint8_t> sec, Ctx& ctx,
                                        std::vector<std::string>& warnings) {
   std::vector<ClassDef> out;
-  const Locator* s = lay.find(1);
-  if (!s || s->size < 38) return out;
-  std::size_t at = s->address;
-  if (!sentinelAt(f, at, kClassesBegin)) warnings.push_back("classes: start sentinel missing");
-  std::uint32_t size = rl(f, at + 16);
-  if (std::uint64_t(at) + 20 + size + 2 > f.size()) {
-    warnings.push_back("classes: size runs past the end of the file");
+  if (sec.size() < 38) return out;
+  if (!sentinelAt(sec, 0, kClassesBegin)) warnings.push_back("classes: start sentinel missing");
+  std::uint32_t size = rl(sec, 16);
+  if (std::uint64_t(20) + size + 2 > sec.size()) {
+    warnings.push_back("classes: size runs past the end of the section");
     return out;
   }
-  BitReader r(f.subspan(at + 20, size), lay.release);
-  BitReader none;
-  ObjIn v(r, none, ctx, 0);
-  while (r.bitsLeft() >= 8 * 8 && r.ok()) {
+  BitReader plain(sec.subspan(20, size), ctx.rel);
+  SectionStreams st{plain, BitReader(), plain};
+  if (ctx.rel >= Release::R2007) st = sectionStreams(sec.subspan(20), ctx, warnings, "classes");
+  BitReader& r = st.data;
+  ObjIn v(r, st.handles, ctx, 0, ctx.rel >= Release::R2007 ? &st.strings : nullptr);
+  // Since 2004 the list starts with the highest class number and each class has counts.
+  int count = 1 << 20;
+  if (ctx.rel >= Release::R2004) {
+    std::int16_t maxNumber = 0;
+    std::uint8_t zero = 0;
+    bool one = false;
+    v.BS(maxNumber);
+    v.RC(zero);
+    v.RC(zero);
+    v.B(one);
+    count = maxNumber >= 500 ? maxNumber - 499 : 0;
+  }
+  while (count-- > 0 && r.bitsLeft() >= 8 * 8 && r.ok()) {
     ClassDef c;
     v.BS(c.number);
     v.BS(c.proxyFlags);
-    v.TV(c.appName);
-    v.TV(c.cppName);
-    v.TV(c.dxfName);
+    v.T(c.appName);
+    v.T(c.cppName);
+    v.T(c.dxfName);
     v.B(c.wasZombie);
     std::int16_t item = 0;
     v.BS(item);
     c.isEntity = item == 0x1F2;
+    if (ctx.rel >= Release::R2004) {
+      std::int32_t instances = 0, unknown = 0;
+      std::int16_t version = 0, maint = 0;
+      v.BL(instances);
+      v.BS(version);
+      v.BS(maint);
+      v.BL(unknown);
+      v.BL(unknown);
+    }
     if (!r.ok()) break;
     out.push_back(std::move(c));
   }
-  std::uint16_t want = static_cast<std::uint16_t>(f[at + 20 + size] | (f[at + 21 + size] << 8));
-  if (crc16(0xC0C1, f.subspan(at + 16, 4 + size)) != want) warnings.push_back("classes: check value mismatch");
+  std::size_t hi = secondSize(sec.subspan(20), ctx) ? 4 : 0;
+  if (20 + hi + size + 2 <= sec.size()) {
+    std::uint16_t want = static_cast<std::uint16_t>(sec[20 + hi + size] | (sec[21 + hi + size] << 8));
+    if (crc16(0xC0C1, sec.subspan(16, 4 + hi + size)) != want) warnings.push_back("classes: check value mismatch");
+  }
   return out;
 }
 
 std::vector<std::pair<std::uint64_t, std::size_t>> readObjectMap(std::span<const std::uint8_t> f,
-                                                                 const FileLayout& lay,
+                                                                 std::size_t objectsSize, Release rel,
                                                                  std::vector<std::string>& warnings) {
   std::vector<std::pair<std::uint64_t, std::size_t>> out;
-  const Locator* s = lay.find(2);
-  std::size_t at = s->address, end = std::size_t(s->address) + s->size;
+  std::size_t at = 0, end = f.size();
   std::uint64_t handle = 0;
   std::int64_t offset = 0;
   while (at + 2 <= end) {
@@ -124,13 +230,13 @@ std::vector<std::pair<std::uint64_t, std::size_t>> readObjectMap(std::span<const
     // Offsets restart from zero in every section, handles too.
     handle = 0;
     offset = 0;
-    BitReader r(f.subspan(at + 2, size - 2), lay.release);
+    BitReader r(f.subspan(at + 2, size - 2), rel);
     while (r.bitsLeft() >= 16 && r.ok()) {
       handle += r.UMC();
       offset += r.MC();
       if (!r.ok()) break;
-      if (offset < 0 || static_cast<std::uint64_t>(offset) >= f.size()) {
-        warnings.push_back("object map: offset outside the file");
+      if (offset < 0 || static_cast<std::uint64_t>(offset) >= objectsSize) {
+        warnings.push_back("object map: offset outside the objects");
         continue;
       }
       out.emplace_back(handle, static_cast<std::size_t>(offset));
@@ -141,21 +247,28 @@ std::vector<std::pair<std::uint64_t, std::size_t>> readObjectMap(std::span<const
   return out;
 }
 
-std::string previewHex(std::span<const std::uint8_t> f, const FileLayout& lay) {
-  std::size_t at = lay.previewAddress;
-  if (!at || !sentinelAt(f, at, kPreviewBegin) || at + 16 + 5 > f.size()) return {};
-  BitReader r(f.subspan(at + 16), lay.release);
+std::string previewHex(std::span<const std::uint8_t> f, std::size_t base, Release rel) {
+  if (!sentinelAt(f, 0, kPreviewBegin) || 16 + 5 > f.size()) return {};
+  BitReader r(f.subspan(16), rel);
   r.RL();  // overall size
   int n = r.RC();
+  // Without usable addresses the pictures follow the directory in its order.
+  std::size_t next = 16 + 5 + std::size_t(n) * 9;
   for (int i = 0; i < n && r.ok(); ++i) {
     int code = r.RC();
-    std::uint32_t start = static_cast<std::uint32_t>(r.RL()), size = static_cast<std::uint32_t>(r.RL());
+    std::uint64_t start = static_cast<std::uint32_t>(r.RL()), size = static_cast<std::uint32_t>(r.RL());
+    std::uint64_t here = next;
+    next += size;
     if (code != 2 || !r.ok()) continue;
-    if (std::uint64_t(start) + size > f.size() || size < 40) return {};
+    if (size < 40) return {};
+    // A bitmap starts with its 40-byte info header.
+    auto dib = [&](std::uint64_t at) { return at + size <= f.size() && rl(f, static_cast<std::size_t>(at)) == 40; };
+    if (start >= base && dib(start - base)) here = start - base;
+    if (!dib(here)) return {};
     static const char* d = "0123456789ABCDEF";
     std::string hex;
     hex.reserve(std::size_t(size) * 2);
-    for (std::size_t k = start; k < std::size_t(start) + size; ++k) hex += d[f[k] >> 4], hex += d[f[k] & 15];
+    for (std::size_t k = here; k < here + size; ++k) hex += d[f[k] >> 4], hex += d[f[k] & 15];
     return hex;
   }
   return {};
@@ -166,8 +279,8 @@ std::string previewHex(std::span<const std::uint8_t> f, const FileLayout& lay) {
 std::string dwgPreviewDib(std::span<const std::uint8_t> file) {
   std::vector<std::string> w;
   try {
-    dwg::FileLayout lay = dwg::readFileLayout(file, w);
-    return dwg::previewHex(file, lay);
+    dwg::SectionBuffers s = dwg::readSections(file, w);
+    return dwg::previewHex(s.preview, dwg::previewBase(file, s.preview), s.release);
   } catch (const DwgError&) {
     return {};
   }

@@ -1,9 +1,11 @@
 #pragma once
 // The sections of an R13-2000 file: file header with its locators, header variables, classes,
 // the object map and the preview picture. Every size and count is checked against the file.
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "cadkit/dwg/container.h"
 #include "cadkit/dwg/header_vars.h"
 
 namespace kelvaro::cad::dwg {
@@ -35,15 +37,27 @@ struct ClassDef {
 
 // Throws DwgError when the file is not a readable R13-2000 drawing.
 FileLayout readFileLayout(std::span<const std::uint8_t> f, std::vector<std::string>& warnings);
-HeaderValues readHeaderSection(std::span<const std::uint8_t> f, const FileLayout& lay, Ctx& ctx,
-                               std::vector<std::string>& warnings);
-std::vector<ClassDef> readClassSection(std::span<const std::uint8_t> f, const FileLayout& lay, Ctx& ctx,
+// The sections of an R13-2000 file in place: each span covers its locator, objects the whole
+// file because the object map counts from the file's start.
+SectionBuffers readSections2000(std::span<const std::uint8_t> f, std::vector<std::string>& warnings);
+// Any DWG of R13 or later by its magic; throws DwgError for releases that cannot be read.
+SectionBuffers readSections(std::span<const std::uint8_t> f, std::vector<std::string>& warnings);
+
+// Each takes its section from the begin sentinel on.
+HeaderValues readHeaderSection(std::span<const std::uint8_t> sec, Ctx& ctx, std::vector<std::string>& warnings);
+std::vector<ClassDef> readClassSection(std::span<const std::uint8_t> sec, Ctx& ctx,
                                        std::vector<std::string>& warnings);
-// Handle -> file offset, in map order.
-std::vector<std::pair<std::uint64_t, std::size_t>> readObjectMap(std::span<const std::uint8_t> f,
-                                                                 const FileLayout& lay,
+// Handle -> offset into the objects section, in map order.
+std::vector<std::pair<std::uint64_t, std::size_t>> readObjectMap(std::span<const std::uint8_t> handles,
+                                                                 std::size_t objectsSize, Release rel,
                                                                  std::vector<std::string>& warnings);
 // The stored preview's bitmap in hexadecimal, as the model keeps it ("" when there is none).
-std::string previewHex(std::span<const std::uint8_t> f, const FileLayout& lay);
+// `base` is where the section starts in the numbering its entries use (R13-2000: the file).
+std::string previewHex(std::span<const std::uint8_t> sec, std::size_t base, Release rel);
+// Where `part` starts in `file`, 0 when it lies elsewhere (a decompressed section).
+inline std::size_t previewBase(std::span<const std::uint8_t> file, std::span<const std::uint8_t> part) {
+  auto f = reinterpret_cast<std::uintptr_t>(file.data()), p = reinterpret_cast<std::uintptr_t>(part.data());
+  return p >= f && p < f + file.size() ? static_cast<std::size_t>(p - f) : 0;
+}
 
 }  // namespace kelvaro::cad::dwg
