@@ -441,14 +441,17 @@ bool isDwg(std::string_view data, std::string* magic) {
   if (data.size() < 6 || data.substr(0, 2) != "AC") return false;
   std::string m(data.substr(0, 6));
   Release r;
-  if (!releaseFromMagic(m, r)) return false;
+  // A release newer than any we know still names itself like one ("AC" and four digits).
+  if (!releaseFromMagic(m, r) &&
+      !std::all_of(m.begin() + 2, m.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
   if (magic) *magic = m;
   return true;
 }
 
 Document readDxf(std::string_view data, const ReadProgress& progress) {
   if (std::string m; isDwg(data, &m))
-    throw DxfError("this is a DWG drawing (" + m + "); reading DWG is not supported yet", 0);
+    throw DxfError("this is a DWG drawing (" + m + "), not a DXF file", 0);
   Reader r(data, &progress);
   return r.run();
 }

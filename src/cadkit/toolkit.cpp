@@ -650,7 +650,7 @@ std::string adErrorStr(int code) {
     case kAdCannotRead: return "The file cannot be read" + (detail.empty() ? "" : ": " + detail);
     case kAdInvalidFile: return "Not a valid drawing file" + (detail.empty() ? "" : ": " + detail);
     case kAdDwgUnsupported:
-      return "DWG drawings are not supported yet" + (detail.empty() ? "" : " (" + detail + ")");
+      return "This DWG release is not supported" + (detail.empty() ? "" : " (" + detail + ")");
     case kAdCannotWrite: return "The file cannot be written" + (detail.empty() ? "" : ": " + detail);
     case kAdBadDrawing: return "No such drawing is open";
     case kAdBadArgument: return "Invalid request" + (detail.empty() ? "" : ": " + detail);

@@ -62,10 +62,10 @@ TEST_F(DrawingCommands, InfoFailuresExitFour) {
   r = runCli({"info", (dir / "a.dwg").string()});
   EXPECT_EQ(r.status, 4);
   EXPECT_NE(r.err.find("a.dwg: "), std::string::npos) << r.err;
-  std::ofstream(dir / "b.dwg", std::ios::binary) << "AC1018" << std::string(64, '\0');
+  std::ofstream(dir / "b.dwg", std::ios::binary) << "AC1036" << std::string(64, '\0');
   r = runCli({"info", (dir / "b.dwg").string()});
   EXPECT_EQ(r.status, 4);
-  EXPECT_NE(r.err.find("AC1018 is not supported"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("AC1036 is not supported"), std::string::npos) << r.err;
   EXPECT_EQ(runCli({"info"}).status, 2);
 }
 

@@ -539,7 +539,7 @@ class Reader {
     }
     // Entities whose owner is no block record are still kept, in model space.
     for (auto& [o, list] : owned) {
-      if (blockOf_.count(o) || index_.count(o) && isParent(objects_[index_[o]])) continue;
+      if (blockOf_.count(o) || (index_.count(o) && isParent(objects_[index_[o]]))) continue;
       for (std::size_t i : list) {
         if (consumed_.count(objects_[i].handle)) continue;
         Entity ent;
