@@ -162,6 +162,8 @@ struct DrawingState {
   std::vector<ViewportView> viewports;
   std::vector<LayerInfo> layers;
   std::uint64_t generation = 0;  // bumped by every change of the drawing
+  // Point figures sized from the view: the view height they were sized for (0: not so).
+  double pointViewHeight = 0;
 };
 
 DrawingState& drawingState(AdDrawing d);

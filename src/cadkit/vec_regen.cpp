@@ -539,6 +539,7 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
   st.model.clear();
   st.viewports.clear();
   st.ttfAsked = false;
+  st.pointViewHeight = 0;
   Walk w(doc, st, sink);
   const Block* model = doc.findBlock(kModelSpace);
   if (st.layout.empty()) {
@@ -557,7 +558,8 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
 void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink) {
   const Document* doc = adDocument(d);
   if (!doc) return;
-  bool stale = !st.valid || !(st.key == keyOf(*doc, st)) || (sink && !st.builtWithSink && st.ttfAsked);
+  bool stale = !st.valid || !(st.key == keyOf(*doc, st)) || (sink && !st.builtWithSink && st.ttfAsked) ||
+               (st.pointViewHeight > 0 && st.view.height != st.pointViewHeight);
   if (stale) regenerate(d, *doc, st, sink);
 }
 

@@ -118,9 +118,17 @@ class Walk {
 
  public:
   const Object* object(Handle h);
+  // The dash pattern of a linetype by name, -1 continuous or unknown.
+  int linetypeIndex(std::string_view name) const {
+    auto it = linetypeIndex_.find(name);
+    return it == linetypeIndex_.end() ? -1 : it->second;
+  }
   // A runaway block nesting stops at either limit (points kept, entities visited).
   static std::size_t maxPoints, maxVisits;
   bool cancelled() const { return cancelled_; }
+  // $PDMODE and the point size in drawing units for this regeneration (mode -1: not read yet).
+  int pointMode = -1;
+  double pointSize = 0;
 };
 
 // Entity handlers (vec_entities.cpp, vec_fill.cpp, vec_text.cpp).
@@ -129,6 +137,8 @@ void drawHatch(Walk& w, const Hatch& h, const Affine& m, const Attr& a);
 void drawText(Walk& w, const Entity& e, const TextBase& t, int valign, const std::string& textOverride,
               const Affine& m, const Attr& a);
 void drawMText(Walk& w, const MText& t, const Affine& m, const Attr& a);
+void drawPoint(Walk& w, const Point& p, const Affine& m, const Attr& a);  // vec_point.cpp
+void drawMLine(Walk& w, const MLine& ml, const Affine& m, const Attr& a);  // vec_mline.cpp
 
 // Curves into scratch (local coordinates, z constant).
 void bulgePoints(Vec2 a, Vec2 b, double bulge, double z, std::vector<Vec3>& out, bool first);

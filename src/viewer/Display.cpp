@@ -343,10 +343,21 @@ bool TDisplaySink::rawImagePrepare(const std::string& path, std::int32_t& userDa
   if (!opt_.rasterImages || !bitmaps) return false;
   const std::string found = findFile(FileKind::Image, path);
   if (found.empty()) return false;
+  // The walk prepares an image for every draw and releases it after: a file loaded before
+  // keeps its one bitmap in the list (checked by identity, the list may have been cleared).
+  if (auto it = loaded_.find(found); it != loaded_.end()) {
+    const auto [index, key] = it->second;
+    if (static_cast<std::size_t>(index) < bitmaps->size() && (*bitmaps)[static_cast<std::size_t>(index)].cacheKey() == key) {
+      userData = index;
+      return true;
+    }
+    loaded_.erase(it);
+  }
   QImage img;
   if (!loadRasterImage(img, QString::fromStdString(found))) return false;
   bitmaps->push_back(img.convertToFormat(QImage::Format_RGB32));
   userData = static_cast<std::int32_t>(bitmaps->size() - 1);
+  loaded_[found] = {userData, bitmaps->back().cacheKey()};
   return true;
 }
 

@@ -206,6 +206,31 @@ TEST_F(Sink, ImageFileIsFoundLoadedAndTurnedAQuarterSwapsItsShape) {
   QDir(QString::fromStdString(dir)).removeRecursively();
 }
 
+TEST_F(Sink, PreparingAFileAgainReusesItsBitmapUntilTheListIsCleared) {
+  const std::string dir = QDir::tempPath().toStdString() + "/kelvaro_sink_reuse_" + std::to_string(::getpid());
+  QDir().mkpath(QString::fromStdString(dir));
+  QImage img(3, 3, QImage::Format_RGB32);
+  img.fill(qRgb(10, 20, 30));
+  ASSERT_TRUE(img.save(QString::fromStdString(dir + "/a.png")));
+  ASSERT_TRUE(img.save(QString::fromStdString(dir + "/b.png")));
+  TBitmapList list;
+  sink.bitmaps = &list;
+  std::int32_t a = -1, again = -1, b = -1;
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/a.png", a));
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/b.png", b));
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/a.png", again));
+  EXPECT_EQ(again, a);
+  EXPECT_NE(b, a);
+  EXPECT_EQ(list.size(), 2u) << "one bitmap per file, however often it is drawn";
+  list.clear();  // a new drawing
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/b.png", b));
+  EXPECT_EQ(b, 0);
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/a.png", a));
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(list.size(), 2u);
+  QDir(QString::fromStdString(dir)).removeRecursively();
+}
+
 TEST_F(Sink, ImageInTheListIsStretchedIntoItsCornerBox) {
   TBitmapList list;
   QImage green(2, 2, QImage::Format_RGB32);
