@@ -302,6 +302,7 @@ class Emitter {
     OlePicRecord rec;
     rec.data = data.data();
     rec.size = data.size();
+    if (it.aux < l.oleNames.size()) rec.name = l.oleNames[it.aux];
     rec.rectMin = {box.x0, box.y0};
     rec.rectMax = {box.x1, box.y1};
     for (int i = 0; i < 4; ++i) rec.frame[i] = buf_[i];

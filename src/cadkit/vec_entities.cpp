@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "cadkit/ole_picture.h"
 #include "cadkit/vec_walk.h"
 
 namespace kelvaro::cad::vec {
@@ -400,7 +401,10 @@ void ole(Walk& w, const Ole2Frame& f, const Affine& m, const Attr& a) {
   it.first = static_cast<std::uint32_t>(first);
   it.count = 4;
   it.aux = static_cast<std::uint32_t>(out.ole.size());
-  out.ole.push_back(std::move(bytes));
+  // The picture is found once, at the regeneration; redraws only show it.
+  out.ole.push_back(extractOlePicture(bytes.data(), bytes.size()));
+  out.oleNames.resize(out.ole.size());
+  out.oleNames.back() = f.typeText;
   out.items.push_back(it);
 }
 

@@ -103,6 +103,7 @@ struct DisplayList {
   std::vector<TtfItem> ttf;
   std::vector<ImageSlot> images;
   std::vector<std::vector<std::uint8_t>> ole;
+  std::vector<std::string> oleNames;
   Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};  // of finite geometry (not xlines)
   bool empty() const { return items.empty(); }
   void clear();

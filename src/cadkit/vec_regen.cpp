@@ -93,6 +93,7 @@ void DisplayList::clear() {
   ttf.clear();
   images.clear();
   ole.clear();
+  oleNames.clear();
   lo = {1e300, 1e300, 1e300};
   hi = {-1e300, -1e300, -1e300};
 }

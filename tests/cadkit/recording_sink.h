@@ -68,7 +68,10 @@ class RecordingSink : public DrawSink {
   }
   void rawImageRelease(std::int32_t userData) override { released.push_back(userData); }
   void olePicData(const OlePicRecord& rec) override {
-    add(Call::Ole, {rec.rectMin, rec.rectMax}).value = static_cast<int>(rec.size);
+    Call& c = add(Call::Ole, {rec.rectMin, rec.rectMax});
+    c.value = static_cast<int>(rec.size);
+    c.rgb = rec.size > 0 ? rec.data[0] : 0;  // the picture's kind
+    c.text = rec.name;
   }
   void warning(const std::string& t) override { add(Call::Warning, {}).text = t; }
 
