@@ -416,3 +416,121 @@ TEST_F(VecDetails, EveryPreparedImageIsReleasedOnceAfterEachDraw) {
 
 }  // namespace
 }  // namespace kelvaro::cad::test
+
+namespace kelvaro::cad::test {
+namespace {
+
+using VecComplexLinetype = VecTest;
+
+// A style for the shapes and texts of linetypes; returns its handle.
+Handle shapeStyle(Document& doc, const std::string& name, const std::string& font) {
+  TableEntry<TextStyle> st;
+  st.frame.handle = doc.newHandle();
+  st.rec.name = name;
+  st.rec.font = font;
+  st.rec.fixedHeight = 0;
+  doc.styles.entries.push_back(st);
+  return st.frame.handle;
+}
+
+// Dash 10, then a gap of 10 that carries `embedded` at its start.
+void complexLinetype(Document& doc, const std::string& name, Dash embedded) {
+  TableEntry<Linetype> e;
+  e.rec.name = name;
+  Dash dash;
+  dash.length = 10;
+  embedded.length = -10;
+  e.rec.dashes = {dash, embedded};
+  e.rec.length = 20;
+  doc.linetypes.entries.push_back(e);
+}
+
+struct Box {
+  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  void add(const PixelPoint& p) {
+    x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+  }
+};
+
+// Strokes that are not pieces of the line itself (those lie on y = 50 or x = 50).
+std::vector<Box> strokesOff(const std::vector<const Call*>& calls, bool vertical) {
+  std::vector<Box> out;
+  for (const Call* c : calls) {
+    bool onLine = true;
+    for (const auto& p : c->pts) onLine = onLine && std::fabs((vertical ? p.x : p.y) - 50) < 1e-9;
+    if (onLine && c->pts.size() == 2) continue;
+    Box b;
+    for (const auto& p : c->pts) b.add(p);
+    out.push_back(b);
+  }
+  return out;
+}
+
+TEST_F(VecComplexLinetype, TextsSitAtTheirElementTurnedWithTheLine) {
+  Handle style = shapeStyle(doc, "LT", "txt");
+  Dash text;
+  text.complex = 2;  // text, rotation relative to the line
+  text.text = "I";
+  text.style = style;
+  text.scale = 4;
+  text.offset = {2, -2};
+  complexLinetype(doc, "GAS", text);
+  Line h = lineEnt({0, 50, 0}, {100, 50, 0});
+  add(h).common.linetype = "GAS";
+  draw();
+  auto along = strokesOff(lines(), false);
+  // One letter per pattern repeat: at 10, 30, 50, 70, 90 (+2), from 2 below the line up to 2 above.
+  ASSERT_EQ(along.size(), 5u);
+  for (std::size_t i = 0; i < along.size(); ++i) {
+    EXPECT_GE(along[i].x0, 10 + 20.0 * i + 2 - 1e-6);
+    EXPECT_LE(along[i].x1, 10 + 20.0 * i + 2 + 4);
+    EXPECT_NEAR(along[i].y0, 48, 1e-6);
+    EXPECT_NEAR(along[i].y1, 52, 1e-6);
+  }
+  // Drawn upwards the letter lies on its side; with an absolute angle it stays upright.
+  adCloseFile(d), d = 0;
+  doc.modelSpace().entities.clear();
+  add(lineEnt({50, 0, 0}, {50, 100, 0})).common.linetype = "GAS";
+  draw();
+  auto up = strokesOff(lines(), true);
+  ASSERT_EQ(up.size(), 5u);
+  EXPECT_NEAR(up[0].x1 - up[0].x0, 4, 1e-6);  // the letter's height now runs across
+  EXPECT_NEAR(up[0].x1, 52, 1e-6);             // the offset below the line is to its right
+  adCloseFile(d), d = 0;
+  doc.linetypes.entries.back().rec.dashes[1].complex = 3;
+  draw();
+  up = strokesOff(lines(), true);
+  ASSERT_EQ(up.size(), 5u);
+  EXPECT_NEAR(up[0].y1 - up[0].y0, 4, 1e-6);  // upright again
+}
+
+TEST_F(VecComplexLinetype, ShapesComeFromTheStylesFileAndScaleWithTheLinetype) {
+  // The shape file cannot be found here: its shapes come from the built-in font by number.
+  Handle style = shapeStyle(doc, "SHAPES", "ltypeshp.shx");
+  Dash shape;
+  shape.complex = 4;
+  shape.shape = 'I';
+  shape.style = style;
+  shape.scale = 2;
+  complexLinetype(doc, "FENCE", shape);
+  Dash orphan = shape;
+  orphan.style = doc.newHandle();  // a style that does not exist: the gap stays empty
+  complexLinetype(doc, "NOSTYLE", orphan);
+  Entity& e = add(lineEnt({0, 50, 0}, {100, 50, 0}));
+  e.common.linetype = "FENCE";
+  e.common.ltscale = 0.5;  // pattern 10 long: ten shapes of height 1
+  add(lineEnt({0, 20, 0}, {100, 20, 0})).common.linetype = "NOSTYLE";
+  draw();
+  std::vector<Box> shapes;
+  for (const Box& b : strokesOff(lines(), false))
+    if (b.y0 > 40) shapes.push_back(b);
+  ASSERT_EQ(shapes.size(), 10u);
+  EXPECT_NEAR(shapes[0].y1 - shapes[0].y0, 1, 1e-6);
+  EXPECT_GE(shapes[0].x0, 5 - 1e-6);
+  std::size_t low = 0;
+  for (const Call* c : lines()) low += std::fabs(c->pts[0].y - 20) < 1e-9;
+  EXPECT_EQ(low, 5u);  // only the dashes
+}
+
+}  // namespace
+}  // namespace kelvaro::cad::test
