@@ -13,8 +13,9 @@ bool headerNumber(const Header& h, std::string_view name, double& out) {
   for (const auto& v : h.all) {
     if (v.name != name) continue;
     for (const auto& t : v.tags) {
-      double x = t.asReal();
-      if (!std::isfinite(x)) return false;
+      bool ok = true;
+      double x = t.asReal(&ok);
+      if (!ok || !std::isfinite(x)) return false;
       out = x;
       return true;
     }
