@@ -61,7 +61,7 @@ void drawDashShape(Walk& w, const DashShape& s, Vec3 at, Vec3 dir, double scale,
     arbitraryAxes(z, ax, ay);
     x = ax, y = ay;
   }
-  double r = s.rotation * M_PI / 180, c = std::cos(r), sn = std::sin(r);
+  double r = s.rotation, c = std::cos(r), sn = std::sin(r);
   Vec3 xr = x * c + y * sn, yr = y * c - x * sn;
   // Offsets run along and across the line itself, at the pattern's scale.
   Vec3 lineX = unit(dir, {1, 0, 0}), lineY = unit(crossP(z, lineX), {0, 1, 0});

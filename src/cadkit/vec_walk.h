@@ -35,7 +35,7 @@ struct DashShape {
   int flags = 0;      // 1 rotation absolute, 2 text, 4 shape
   int shape = 0;      // shape number in the style's shape file
   std::string style;  // text style (its font is the shape file)
-  double scale = 1, rotation = 0;  // rotation in degrees
+  double scale = 1, rotation = 0;  // rotation in radians, as files keep it
   Vec2 offset;
   std::string text;
 };

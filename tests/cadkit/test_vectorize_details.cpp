@@ -502,6 +502,13 @@ TEST_F(VecComplexLinetype, TextsSitAtTheirElementTurnedWithTheLine) {
   up = strokesOff(lines(), true);
   ASSERT_EQ(up.size(), 5u);
   EXPECT_NEAR(up[0].y1 - up[0].y0, 4, 1e-6);  // upright again
+  // Turned a quarter (radians) against the upward line: lying on its side once more.
+  adCloseFile(d), d = 0;
+  doc.linetypes.entries.back().rec.dashes[1].rotation = M_PI / 2;
+  draw();
+  up = strokesOff(lines(), true);
+  ASSERT_EQ(up.size(), 5u);
+  EXPECT_NEAR(up[0].x1 - up[0].x0, 4, 1e-6);
 }
 
 TEST_F(VecComplexLinetype, ShapesComeFromTheStylesFileAndScaleWithTheLinetype) {
