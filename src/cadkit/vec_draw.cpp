@@ -268,13 +268,17 @@ class Emitter {
 
   void image(DisplayList& l, const Item& it, const Affine& xf, const Vec3* p, const Rect* clip) {
     ImageSlot& s = l.images[it.aux];
-    if (!s.prepared) {
-      s.prepared = true;
-      s.ok = !s.path.empty() && sink_.rawImagePrepare(s.path, s.userData);
-    }
-    if (!s.ok) return;
     Rect box = project(xf, p, it.count);
     if (window_.misses(box) || (clip && clip->misses(box))) return;
+    // Prepared when first seen in this draw (a model-space image may show in several
+    // viewports), released once at the end of it.
+    if (!s.prepared) {
+      s.prepared = true;
+      s.userData = -1;
+      s.ok = !s.path.empty() && sink_.rawImagePrepare(s.path, s.userData);
+      if (s.ok) held_.push_back(&s);
+    }
+    if (!s.ok) return;
     RawImageRecord rec;
     for (int i = 0; i < 4; ++i) rec.corner[i] = buf_[i];
     if (s.clipCount >= 3) {
@@ -298,14 +302,35 @@ class Emitter {
     OlePicRecord rec;
     rec.data = data.data();
     rec.size = data.size();
+    if (it.aux < l.oleNames.size()) rec.name = l.oleNames[it.aux];
     rec.rectMin = {box.x0, box.y0};
     rec.rectMax = {box.x1, box.y1};
     for (int i = 0; i < 4; ++i) rec.frame[i] = buf_[i];
     sink_.olePicData(rec);
   }
 
+ public:
+  // Images prepared in this draw, released by release() (also when the draw stops early).
+  void release() {
+    for (ImageSlot* s : held_) {
+      s->prepared = s->ok = false;
+      sink_.rawImageRelease(s->userData);
+      s->userData = -1;
+    }
+    held_.clear();
+  }
+
+  ~Emitter() {
+    try {
+      release();
+    } catch (...) {
+    }
+  }
+
+ private:
   DrawSink& sink_;
   Rect window_;
+  std::vector<ImageSlot*> held_;
   std::vector<PixelPoint> buf_, out_, poly_, tmp_, all_;
   std::vector<int> counts_;
   std::size_t count_ = 0;
@@ -345,6 +370,7 @@ void emit(DrawingState& st, DrawSink& sink) {
     e.list(st.model, paper * toPaper, &clip, &vp.frozen);
   }
   e.list(st.space, paper, nullptr, nullptr);
+  e.release();
 }
 
 }  // namespace kelvaro::cad::vec

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "cadkit/ole_picture.h"
 #include "cadkit/vec_walk.h"
 
 namespace kelvaro::cad::vec {
@@ -14,6 +15,29 @@ constexpr double kTwoPi = 2 * M_PI;
 void toWorld(const Affine& m, std::vector<Vec3>& pts) {
   if (m.identity()) return;
   for (auto& p : pts) p = m.apply(p);
+}
+
+// The top and side edges of a shape with a thickness: the copy of its points moved by `up`
+// and one edge from each vertex (a closed outline repeats its first point; that edge is drawn
+// once). Fills get a filled top.
+void extrude(Walk& w, const Vec3* p, std::size_t n, Vec3 up, const Attr& a, bool fill = false) {
+  if (n == 0 || !finite(up) || !(length(up) > 0)) return;
+  thread_local std::vector<Vec3> top;
+  top.assign(p, p + n);
+  for (auto& q : top) q = q + up;
+  if (fill) w.polygon(top.data(), n, a);
+  else w.polyline(top.data(), n, a);
+  std::size_t edges = n > 2 && p[0] == p[n - 1] ? n - 1 : n;
+  for (std::size_t i = 0; i < edges; ++i) {
+    Vec3 side[2] = {p[i], top[i]};
+    w.polyline(side, 2, a);
+  }
+}
+
+// The extrusion of `thickness` along the local z axis of `m`, or none.
+Vec3 upOf(const Affine& m, double thickness) {
+  if (thickness == 0 || !std::isfinite(thickness)) return {};
+  return m.applyDir({0, 0, thickness});
 }
 
 // Points of a circle arc; the first point is skipped when !first (continuing a polyline).
@@ -53,7 +77,9 @@ struct WideVertex {
 
 // A 2D polyline in its plane: bulges as arcs, widths as filled outlines, the dash pattern
 // restarting at each vertex unless the pattern runs on (PLINEGEN).
-void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, const Affine& m, const Attr& a) {
+void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, const Affine& m, const Attr& a,
+             double thickness = 0) {
+  const Vec3 up = upOf(m, thickness);
   std::size_t n = v.size();
   if (n == 0) return;
   std::size_t segs = closed ? n : n - 1;
@@ -73,8 +99,12 @@ void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, c
     }
     if (!runs.empty()) runs.pop_back();
     toWorld(m, pts);
-    if (pts.size() == 1) return w.point(pts[0], a);
+    if (pts.size() == 1) {
+      w.point(pts[0], a);
+      return extrude(w, pts.data(), 1, up, a);
+    }
     w.polyline(pts.data(), pts.size(), a, runs.data(), runs.size());
+    extrude(w, pts.data(), pts.size(), up, a);
     return;
   }
   // Straight pieces first as quads (left start, left end, right end, right start), so that
@@ -126,6 +156,7 @@ void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, c
       poly.assign(quads[i].begin(), quads[i].end());
       toWorld(m, poly);
       w.polygon(poly.data(), poly.size(), a);
+      extrude(w, poly.data(), poly.size(), up, a, true);
       continue;
     }
     const WideVertex& A = v[i];
@@ -149,6 +180,7 @@ void plane2d(Walk& w, const std::vector<WideVertex>& v, bool closed, double z, c
     }
     toWorld(m, poly);
     w.polygon(poly.data(), poly.size(), a);
+    extrude(w, poly.data(), poly.size(), up, a, true);
   }
 }
 
@@ -247,7 +279,7 @@ void heavyPolyline(Walk& w, const Polyline& pl, const Affine& m, const Attr& a0)
     x.bulge = std::isfinite(vx.data.bulge) ? vx.data.bulge : 0;
     v.push_back(x);
   }
-  plane2d(w, v, closed, pl.elevation.z, m * ocsToWorld(pl.normal), a);
+  plane2d(w, v, closed, pl.elevation.z, m * ocsToWorld(pl.normal), a, pl.thickness);
 }
 
 void lwPolyline(Walk& w, const LwPolyline& pl, const Affine& m, const Attr& a0) {
@@ -264,29 +296,16 @@ void lwPolyline(Walk& w, const LwPolyline& pl, const Affine& m, const Attr& a0) 
     x.bulge = std::isfinite(vx.bulge) ? vx.bulge : 0;
     v.push_back(x);
   }
-  plane2d(w, v, pl.flags & 1, pl.elevation, m * ocsToWorld(pl.normal), a);
+  plane2d(w, v, pl.flags & 1, pl.elevation, m * ocsToWorld(pl.normal), a, pl.thickness);
 }
 
-void quad(Walk& w, const Vec3 (&p)[4], Vec3 normal, const Affine& m, const Attr& a) {
+void quad(Walk& w, const Vec3 (&p)[4], Vec3 normal, double thickness, const Affine& m, const Attr& a) {
   Affine t = m * ocsToWorld(normal);
   // Corners 3 and 4 are stored crosswise.
   Vec3 q[4] = {t.apply(p[0]), t.apply(p[1]), t.apply(p[3]), t.apply(p[2])};
-  w.polygon(q, p[2] == p[3] ? 3 : 4, a);
-}
-
-void mline(Walk& w, const MLine& ml, const Affine& m, const Attr& a) {
-  if (ml.vertices.empty()) return;
-  std::size_t elements = ml.vertices.front().elements.size();
-  auto& pts = w.s0;
-  for (std::size_t e = 0; e < elements; ++e) {
-    pts.clear();
-    for (const auto& v : ml.vertices) {
-      double off = e < v.elements.size() && !v.elements[e].params.empty() ? v.elements[e].params[0] : 0;
-      pts.push_back(m.apply(v.location + v.miter * off));
-    }
-    if ((ml.flags & 2) && pts.size() > 2) pts.push_back(pts.front());
-    w.polyline(pts.data(), pts.size(), a);
-  }
+  std::size_t n = p[2] == p[3] ? 3 : 4;
+  w.polygon(q, n, a);
+  extrude(w, q, n, upOf(t, thickness), a, true);
 }
 
 void leader(Walk& w, const Leader& l, const Affine& m, const Attr& a) {
@@ -382,7 +401,10 @@ void ole(Walk& w, const Ole2Frame& f, const Affine& m, const Attr& a) {
   it.first = static_cast<std::uint32_t>(first);
   it.count = 4;
   it.aux = static_cast<std::uint32_t>(out.ole.size());
-  out.ole.push_back(std::move(bytes));
+  // The picture is found once, at the regeneration; redraws only show it.
+  out.ole.push_back(extractOlePicture(bytes.data(), bytes.size()));
+  out.oleNames.resize(out.ole.size());
+  out.oleNames.back() = f.typeText;
   out.items.push_back(it);
 }
 
@@ -415,22 +437,29 @@ void drawEntity(Walk& w, const Entity& e, const Affine& m, const Attr& a, bool i
   auto& pts = w.s0;
   if (const auto* l = e.as<Line>()) {
     Vec3 p[2] = {m.apply(l->start), m.apply(l->end)};
-    return w.polyline(p, 2, a);
+    w.polyline(p, 2, a);
+    // The ends lie in world coordinates; the thickness goes along the line's own normal.
+    if (l->thickness != 0) extrude(w, p, 2, m.applyDir(unit(l->normal) * l->thickness), a);
+    return;
   }
   if (const auto* c = e.as<Circle>()) {
     if (!(c->radius > 0) || !std::isfinite(c->radius)) return;
     pts.clear();
     arcPoints(c->center, c->radius, 0, kTwoPi, pts, true);
     pts.back() = pts.front();
-    toWorld(m * ocsToWorld(c->normal), pts);
-    return w.polyline(pts.data(), pts.size(), a);
+    Affine t = m * ocsToWorld(c->normal);
+    toWorld(t, pts);
+    w.polyline(pts.data(), pts.size(), a);
+    return extrude(w, pts.data(), pts.size(), upOf(t, c->thickness), a);
   }
   if (const auto* c = e.as<Arc>()) {
     if (!(c->radius > 0) || !std::isfinite(c->radius + c->startAngle + c->endAngle)) return;
     pts.clear();
     arcPoints(c->center, c->radius, c->startAngle * M_PI / 180, sweepOf(c->startAngle, c->endAngle), pts, true);
-    toWorld(m * ocsToWorld(c->normal), pts);
-    return w.polyline(pts.data(), pts.size(), a);
+    Affine t = m * ocsToWorld(c->normal);
+    toWorld(t, pts);
+    w.polyline(pts.data(), pts.size(), a);
+    return extrude(w, pts.data(), pts.size(), upOf(t, c->thickness), a);
   }
   if (const auto* el = e.as<Ellipse>()) {
     double t0 = el->startParam, t1 = el->endParam;
@@ -443,11 +472,11 @@ void drawEntity(Walk& w, const Entity& e, const Affine& m, const Attr& a, bool i
     toWorld(m, pts);
     return w.polyline(pts.data(), pts.size(), a);
   }
-  if (const auto* p = e.as<Point>()) return w.point(m.apply(p->location), a);
+  if (const auto* p = e.as<Point>()) return drawPoint(w, *p, m, a);
   if (const auto* r = e.as<Ray>()) return w.infinite(m.apply(r->start), m.applyDir(r->direction), true, a);
   if (const auto* x = e.as<XLine>()) return w.infinite(m.apply(x->start), m.applyDir(x->direction), false, a);
-  if (const auto* s = e.as<Solid>()) return quad(w, s->p, s->normal, m, a);
-  if (const auto* t = e.as<Trace>()) return quad(w, t->p, t->normal, m, a);
+  if (const auto* s = e.as<Solid>()) return quad(w, s->p, s->normal, s->thickness, m, a);
+  if (const auto* t = e.as<Trace>()) return quad(w, t->p, t->normal, t->thickness, m, a);
   if (const auto* f = e.as<Face3d>()) return face3d(w, *f, m, a);
   if (const auto* p = e.as<LwPolyline>()) return lwPolyline(w, *p, m, a);
   if (const auto* p = e.as<Polyline>()) return heavyPolyline(w, *p, m, a);
@@ -457,7 +486,7 @@ void drawEntity(Walk& w, const Entity& e, const Affine& m, const Attr& a, bool i
     toWorld(m, pts);
     return w.polyline(pts.data(), pts.size(), a);
   }
-  if (const auto* ml = e.as<MLine>()) return mline(w, *ml, m, a);
+  if (const auto* ml = e.as<MLine>()) return drawMLine(w, *ml, m, a);
   if (const auto* l = e.as<Leader>()) return leader(w, *l, m, a);
   if (const auto* h = e.as<Hatch>()) return drawHatch(w, *h, m, a);
   if (const auto* t = e.as<Text>()) return drawText(w, e, *t, t->valign, std::string(), m, a);

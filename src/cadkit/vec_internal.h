@@ -103,6 +103,7 @@ struct DisplayList {
   std::vector<TtfItem> ttf;
   std::vector<ImageSlot> images;
   std::vector<std::vector<std::uint8_t>> ole;
+  std::vector<std::string> oleNames;
   Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};  // of finite geometry (not xlines)
   bool empty() const { return items.empty(); }
   void clear();
@@ -162,6 +163,8 @@ struct DrawingState {
   std::vector<ViewportView> viewports;
   std::vector<LayerInfo> layers;
   std::uint64_t generation = 0;  // bumped by every change of the drawing
+  // Point figures sized from the view: the view height they were sized for (0: not so).
+  double pointViewHeight = 0;
 };
 
 DrawingState& drawingState(AdDrawing d);

@@ -93,6 +93,7 @@ void DisplayList::clear() {
   ttf.clear();
   images.clear();
   ole.clear();
+  oleNames.clear();
   lo = {1e300, 1e300, 1e300};
   hi = {-1e300, -1e300, -1e300};
 }
@@ -103,7 +104,9 @@ Walk::Walk(const Document& doc, DrawingState& st, DrawSink* sink) : doc_(doc), s
     const Linetype& lt = e.rec;
     Pattern p;
     bool any = false;
+    std::vector<int> index;  // of each stored dash in the pattern, -1 skipped
     for (const auto& d : lt.dashes) {
+      index.push_back(std::isfinite(d.length) ? static_cast<int>(p.dashes.size()) : -1);
       if (!std::isfinite(d.length)) continue;
       p.dashes.push_back(d.length);
       p.length += std::fabs(d.length);
@@ -111,6 +114,7 @@ Walk::Walk(const Document& doc, DrawingState& st, DrawSink* sink) : doc_(doc), s
     }
     // A pattern without gaps draws as a continuous line.
     if (!any || !(p.length > 0)) p = Pattern{};
+    else readDashShapes(doc, lt, p, index);
     linetypeIndex_.emplace(lt.name, p.dashes.empty() ? -1 : static_cast<int>(patterns_.size()));
     if (!p.dashes.empty()) patterns_.push_back(std::move(p));
   }
@@ -447,6 +451,17 @@ void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& p
   std::size_t k = 0;
   double left = std::fabs(pat.dashes[0]) * scale;
   bool on = pat.dashes[0] >= 0;
+  Vec3 dir{1, 0, 0};
+  for (std::size_t i = 1; i < n; ++i)
+    if (length(p[i] - p[i - 1]) > 0) {
+      dir = unit(p[i] - p[i - 1]);
+      break;
+    }
+  // Shapes and texts sit where their element starts.
+  auto embed = [&](std::size_t at, Vec3 q) {
+    if (pat.shapeOf.empty() || pat.shapeOf[at] < 0) return;
+    drawDashShape(*this, pat.shapes[static_cast<std::size_t>(pat.shapeOf[at])], q, dir, scale, solid);
+  };
   auto flush = [&] {
     if (dash_.size() >= 2) polyline(dash_.data(), dash_.size(), solid);
     dash_.clear();
@@ -455,6 +470,7 @@ void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& p
     // Zero-length entries are dots; several in a row each leave one.
     for (std::size_t guard = 0; guard <= pat.dashes.size(); ++guard) {
       k = (k + 1) % pat.dashes.size();
+      embed(k, at);
       double d = pat.dashes[k];
       if (d == 0) {
         point(at, solid);
@@ -467,6 +483,7 @@ void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& p
     left = patLen, on = false;
   };
   dash_.clear();
+  embed(0, p[0]);
   if (pat.dashes[0] == 0) {
     point(p[0], solid);
     next(p[0]);
@@ -476,6 +493,7 @@ void Walk::dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& p
     Vec3 a0 = p[i - 1], d = p[i] - p[i - 1];
     double segLen = length(d), t = 0;
     if (!(segLen > 0)) continue;
+    dir = d * (1 / segLen);
     while (segLen - t > left) {
       t += left;
       Vec3 q = a0 + d * (t / segLen);
@@ -539,6 +557,7 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
   st.model.clear();
   st.viewports.clear();
   st.ttfAsked = false;
+  st.pointViewHeight = 0;
   Walk w(doc, st, sink);
   const Block* model = doc.findBlock(kModelSpace);
   if (st.layout.empty()) {
@@ -557,7 +576,8 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
 void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink) {
   const Document* doc = adDocument(d);
   if (!doc) return;
-  bool stale = !st.valid || !(st.key == keyOf(*doc, st)) || (sink && !st.builtWithSink && st.ttfAsked);
+  bool stale = !st.valid || !(st.key == keyOf(*doc, st)) || (sink && !st.builtWithSink && st.ttfAsked) ||
+               (st.pointViewHeight > 0 && st.view.height != st.pointViewHeight);
   if (stale) regenerate(d, *doc, st, sink);
 }
 

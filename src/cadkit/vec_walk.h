@@ -30,11 +30,24 @@ struct CiEq {
 template <class V>
 using NameMap = std::unordered_map<std::string, V, CiHash, CiEq>;
 
+// A shape or text a complex linetype draws at the start of one of its elements.
+struct DashShape {
+  int flags = 0;      // 1 rotation absolute, 2 text, 4 shape
+  int shape = 0;      // shape number in the style's shape file
+  std::string style;  // text style (its font is the shape file)
+  double scale = 1, rotation = 0;  // rotation in radians, as files keep it
+  Vec2 offset;
+  std::string text;
+};
+
 // A linetype's dash pattern in drawing units before any scaling: > 0 dash, < 0 gap, 0 dot.
 struct Pattern {
   std::vector<double> dashes;
   double length = 0;
+  std::vector<DashShape> shapes;
+  std::vector<int> shapeOf;  // per dash: index into shapes or -1 (empty when there are none)
 };
+
 
 // The properties an entity hands down to what it contains (BYBLOCK) and draws with.
 struct Attr {
@@ -118,9 +131,17 @@ class Walk {
 
  public:
   const Object* object(Handle h);
+  // The dash pattern of a linetype by name, -1 continuous or unknown.
+  int linetypeIndex(std::string_view name) const {
+    auto it = linetypeIndex_.find(name);
+    return it == linetypeIndex_.end() ? -1 : it->second;
+  }
   // A runaway block nesting stops at either limit (points kept, entities visited).
   static std::size_t maxPoints, maxVisits;
   bool cancelled() const { return cancelled_; }
+  // $PDMODE and the point size in drawing units for this regeneration (mode -1: not read yet).
+  int pointMode = -1;
+  double pointSize = 0;
 };
 
 // Entity handlers (vec_entities.cpp, vec_fill.cpp, vec_text.cpp).
@@ -129,6 +150,13 @@ void drawHatch(Walk& w, const Hatch& h, const Affine& m, const Attr& a);
 void drawText(Walk& w, const Entity& e, const TextBase& t, int valign, const std::string& textOverride,
               const Affine& m, const Attr& a);
 void drawMText(Walk& w, const MText& t, const Affine& m, const Attr& a);
+void drawPoint(Walk& w, const Point& p, const Affine& m, const Attr& a);  // vec_point.cpp
+void drawMLine(Walk& w, const MLine& ml, const Affine& m, const Attr& a);  // vec_mline.cpp
+// Draws a complex linetype's shape or text at `at` on a line running along `dir` (world),
+// sized by the pattern's scale (vec_linetype.cpp).
+void drawDashShape(Walk& w, const DashShape& s, Vec3 at, Vec3 dir, double scale, const Attr& a);
+// The embedded shapes of a linetype's elements, with their styles named (vec_linetype.cpp).
+void readDashShapes(const Document& doc, const Linetype& lt, Pattern& p, const std::vector<int>& dashIndex);
 
 // Curves into scratch (local coordinates, z constant).
 void bulgePoints(Vec2 a, Vec2 b, double bulge, double z, std::vector<Vec3>& out, bool first);

@@ -43,10 +43,13 @@ struct RawImageRecord {
   std::int32_t userData = -1;  // what prepare returned; -1 none
 };
 
-// An embedded OLE picture: the stored data (first byte = kind) and where it goes.
+// An embedded OLE picture: the picture found in the object's data (first byte = kind: 0
+// metafile, 1 bitmap file, 2 PNG file, 255 none; see ole_picture.h), the object's name
+// ("Paintbrush Picture") and where it goes.
 struct OlePicRecord {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
+  std::string name;
   PixelPoint rectMin, rectMax;  // target rectangle
   PixelPoint frame[4];          // frame polygon
 };

@@ -7,10 +7,12 @@
 #include <QPainterPath>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
 
+#include "cadkit/ole_picture.h"
 #include "platform/notify.h"
 #include "viewer/FileLookup.h"
 #include "viewer/ImageSupport.h"
@@ -343,10 +345,21 @@ bool TDisplaySink::rawImagePrepare(const std::string& path, std::int32_t& userDa
   if (!opt_.rasterImages || !bitmaps) return false;
   const std::string found = findFile(FileKind::Image, path);
   if (found.empty()) return false;
+  // The walk prepares an image for every draw and releases it after: a file loaded before
+  // keeps its one bitmap in the list (checked by identity, the list may have been cleared).
+  if (auto it = loaded_.find(found); it != loaded_.end()) {
+    const auto [index, key] = it->second;
+    if (static_cast<std::size_t>(index) < bitmaps->size() && (*bitmaps)[static_cast<std::size_t>(index)].cacheKey() == key) {
+      userData = index;
+      return true;
+    }
+    loaded_.erase(it);
+  }
   QImage img;
   if (!loadRasterImage(img, QString::fromStdString(found))) return false;
   bitmaps->push_back(img.convertToFormat(QImage::Format_RGB32));
   userData = static_cast<std::int32_t>(bitmaps->size() - 1);
+  loaded_[found] = {userData, bitmaps->back().cacheKey()};
   return true;
 }
 
@@ -396,20 +409,33 @@ void TDisplaySink::olePicData(const cad::OlePicRecord& rec) {
     p_->save();
     p_->setClipRegion(QRegion(frame.toPolygon()));
     const std::uint8_t kind = rec.data[0];
-    QImage dib;
-    if (kind == 1) dib = decodeDibPicture(rec.data + 1, rec.size - 1);
-    if (!dib.isNull()) {
-      p_->drawImage(target, dib);
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(rec.data + 1), static_cast<qsizetype>(rec.size - 1));
+    QImage picture;
+    if (kind == cad::kOleDib) {
+      picture = decodeDibPicture(rec.data + 1, rec.size - 1);
+      // Bitmaps with a short colour table are still bitmaps.
+      if (picture.isNull()) picture.loadFromData(bytes, "BMP");
+    } else if (kind == cad::kOlePng) {
+      picture.loadFromData(bytes, "PNG");
+    }
+    if (!picture.isNull()) {
+      p_->drawImage(target, picture);
     } else {
-      // A metafile (or a picture that cannot be decoded) shows as a framed white box.
+      // A metafile is not played: like other viewers that cannot play one, show the object's
+      // frame with its name.
       p_->fillRect(target, Qt::white);
       p_->setPen(QPen(color_, 0));
       p_->setBrush(Qt::NoBrush);
       p_->drawRect(target);
-      p_->drawLine(target.topLeft(), target.bottomRight());
-      p_->drawLine(target.bottomLeft(), target.topRight());
+      p_->setPen(Qt::black);  // on the white box whatever the entity's colour
+      const QString name = rec.name.empty() ? QStringLiteral("OLE") : QString::fromStdString(rec.name);
+      QFont font = p_->font();
+      font.setPixelSize(std::clamp(static_cast<int>(target.height() / 4), 6, 14));
+      p_->setFont(font);
+      p_->drawText(target.adjusted(2, 2, -2, -2), Qt::AlignCenter | Qt::TextWordWrap, name);
     }
     p_->restore();
+    ++bulkCalls_;
   } catch (...) {
   }
 }

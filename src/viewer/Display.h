@@ -8,6 +8,7 @@
 #include <QPolygonF>
 #include <QVector>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,7 @@ class TDisplaySink : public cad::DrawSink {
   qsizetype stride_ = 0;
   int devW_ = 0, devH_ = 0;
   QRgb pixel_ = 0xFF000000;
+  std::map<std::string, std::pair<std::int32_t, qint64>> loaded_;  // found path → index, image key
 };
 
 }  // namespace kelvaro::viewer

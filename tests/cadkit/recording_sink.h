@@ -25,6 +25,7 @@ class RecordingSink : public DrawSink {
   // Images the sink agrees to prepare (by stored path) and the user data it returns.
   std::vector<std::string> preparable;
   std::vector<std::string> prepared;
+  std::vector<std::int32_t> released;  // user data handed back, in order
   bool acceptTtf = false;
 
   void moveTo(double x, double y) override { add(Call::Move, {{x, y}}); }
@@ -65,8 +66,12 @@ class RecordingSink : public DrawSink {
     c.value = rec.userData;
     for (int k = 0; k < 2; ++k) c.counts.push_back(rec.clipCount[k]);
   }
+  void rawImageRelease(std::int32_t userData) override { released.push_back(userData); }
   void olePicData(const OlePicRecord& rec) override {
-    add(Call::Ole, {rec.rectMin, rec.rectMax}).value = static_cast<int>(rec.size);
+    Call& c = add(Call::Ole, {rec.rectMin, rec.rectMax});
+    c.value = static_cast<int>(rec.size);
+    c.rgb = rec.size > 0 ? rec.data[0] : 0;  // the picture's kind
+    c.text = rec.name;
   }
   void warning(const std::string& t) override { add(Call::Warning, {}).text = t; }
 

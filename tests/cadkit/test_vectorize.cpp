@@ -512,7 +512,9 @@ TEST_F(Vec, ImagesOnlyWhenPrepared) {
   EXPECT_NEAR(img[0]->pts[2].y, 20, kEps);
   draw();
   EXPECT_EQ(sink.count(Call::Image), 1u);
-  EXPECT_EQ(sink.prepared.size(), 1u);  // prepared once, drawn on every redraw
+  // Prepared for each draw that shows it and released after it.
+  EXPECT_EQ(sink.prepared.size(), 2u);
+  EXPECT_EQ(sink.released, (std::vector<std::int32_t>{1, 1}));
 }
 
 TEST_F(Vec, DimensionsDrawTheirBlockAndNothingWithoutIt) {

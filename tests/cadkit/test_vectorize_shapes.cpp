@@ -183,12 +183,13 @@ TEST_F(VecShapes, EmbeddedPicturesCarryTheirBytes) {
   Ole2Frame f;
   f.upperLeft = {10, 40, 0};
   f.lowerRight = {30, 20, 0};
-  f.data = {"0102A0FF", "10", "zz"};  // a broken chunk ends its own data
+  f.data = {"0102A0FF", "10", "zz"};  // a broken chunk ends its own data; no picture in it
   add(f);
   draw();
   auto ole = sink.of(Call::Ole);
   ASSERT_EQ(ole.size(), 1u);
-  EXPECT_EQ(ole[0]->value, 5);
+  EXPECT_EQ(ole[0]->value, 1);  // the frame is still shown
+  EXPECT_EQ(ole[0]->rgb, 255u);
   EXPECT_NEAR(ole[0]->pts[0].x, 10, kEps);  // rectangle from its lower left ...
   EXPECT_NEAR(ole[0]->pts[0].y, 20, kEps);
   EXPECT_NEAR(ole[0]->pts[1].y, 40, kEps);  // ... to its upper right

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "cadkit/ole_picture.h"
 #include "support/qt_app.h"
 #include "viewer/Display.h"
 #include "viewer/ImageSupport.h"
@@ -206,6 +207,31 @@ TEST_F(Sink, ImageFileIsFoundLoadedAndTurnedAQuarterSwapsItsShape) {
   QDir(QString::fromStdString(dir)).removeRecursively();
 }
 
+TEST_F(Sink, PreparingAFileAgainReusesItsBitmapUntilTheListIsCleared) {
+  const std::string dir = QDir::tempPath().toStdString() + "/kelvaro_sink_reuse_" + std::to_string(::getpid());
+  QDir().mkpath(QString::fromStdString(dir));
+  QImage img(3, 3, QImage::Format_RGB32);
+  img.fill(qRgb(10, 20, 30));
+  ASSERT_TRUE(img.save(QString::fromStdString(dir + "/a.png")));
+  ASSERT_TRUE(img.save(QString::fromStdString(dir + "/b.png")));
+  TBitmapList list;
+  sink.bitmaps = &list;
+  std::int32_t a = -1, again = -1, b = -1;
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/a.png", a));
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/b.png", b));
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/a.png", again));
+  EXPECT_EQ(again, a);
+  EXPECT_NE(b, a);
+  EXPECT_EQ(list.size(), 2u) << "one bitmap per file, however often it is drawn";
+  list.clear();  // a new drawing
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/b.png", b));
+  EXPECT_EQ(b, 0);
+  ASSERT_TRUE(sink.rawImagePrepare(dir + "/a.png", a));
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(list.size(), 2u);
+  QDir(QString::fromStdString(dir)).removeRecursively();
+}
+
 TEST_F(Sink, ImageInTheListIsStretchedIntoItsCornerBox) {
   TBitmapList list;
   QImage green(2, 2, QImage::Format_RGB32);
@@ -274,6 +300,43 @@ TEST_F(Sink, EmbeddedMetafileShowsAFramedPlaceholder) {
   EXPECT_EQ(image.pixel(12, 12), qRgb(255, 255, 255)) << "white inside";
   EXPECT_EQ(image.pixel(5, 15), qRgb(255, 0, 0)) << "framed";
   EXPECT_EQ(image.pixel(2, 2), QColor(Qt::gray).rgb()) << "nothing outside";
+}
+
+TEST_F(Sink, EmbeddedPngIsDrawnAndAnUnplayablePictureShowsItsName) {
+  QImage green(3, 3, QImage::Format_RGB32);
+  green.fill(qRgb(0, 150, 0));
+  QByteArray png;
+  QBuffer buf(&png);
+  buf.open(QIODevice::WriteOnly);
+  green.save(&buf, "PNG");
+  std::vector<std::uint8_t> data{cad::kOlePng};
+  data.insert(data.end(), png.begin(), png.end());
+  cad::OlePicRecord rec;
+  rec.data = data.data();
+  rec.size = data.size();
+  rec.rectMin = {2, 2};
+  rec.rectMax = {38, 28};
+  rec.frame[0] = {0, 0};
+  rec.frame[1] = {40, 0};
+  rec.frame[2] = {40, 30};
+  rec.frame[3] = {0, 30};
+  draw([&](TDisplaySink& s) { s.olePicData(rec); });
+  EXPECT_EQ(image.pixel(20, 15), qRgb(0, 150, 0));
+  // A metafile (or a PNG that does not decode) is a white box framed in the pen colour with the
+  // object's name written in it.
+  data.resize(20);
+  rec.size = data.size();
+  rec.name = "Picture";
+  image.fill(Qt::gray);
+  draw([&](TDisplaySink& s) {
+    s.penColor(5);
+    s.olePicData(rec);
+  });
+  EXPECT_EQ(image.pixel(2, 15), qRgb(0, 0, 255));
+  int dark = 0;
+  for (int y = 4; y < 26; ++y)
+    for (int x = 4; x < 36; ++x) dark += qGray(image.pixel(x, y)) < 100;
+  EXPECT_GT(dark, 5) << "the name is written";
 }
 
 TEST_F(Sink, TrueTypeRunIsFilledInThePenColourOnItsBaseline) {
