@@ -40,9 +40,13 @@ TEST_F(Toolkit, LoadFailuresLeaveAClearText) {
   std::ofstream(dir / "bad.dxf") << "0\nSECTION\n2\nENTITIES\n0\nLINE\nxx\n1\n";
   EXPECT_EQ(adLoadFile((dir / "bad.dxf").c_str(), 1, 1), 0);
   EXPECT_NE(adErrorStr(adError(0)).find("line 7"), std::string::npos) << adErrorStr(adError(0));
-  std::ofstream(dir / "new.dwg", std::ios::binary) << "AC1018" << std::string(100, '\0');
+  // An interim release-14 magic is a DWG release the reader does not take.
+  std::ofstream(dir / "new.dwg", std::ios::binary) << "AC1013" << std::string(100, '\0');
   EXPECT_EQ(adLoadFile((dir / "new.dwg").c_str(), 1, 1), 0);
   EXPECT_NE(adErrorStr(adError(0)).find("not supported yet"), std::string::npos);
+  std::ofstream(dir / "empty2018.dwg", std::ios::binary) << "AC1032" << std::string(100, '\0');
+  EXPECT_EQ(adLoadFile((dir / "empty2018.dwg").c_str(), 1, 1), 0);
+  EXPECT_EQ(adError(0), kAdInvalidFile);
   // A readable release whose contents are damaged is an invalid file.
   std::ofstream(dir / "old.dwg", std::ios::binary) << "AC1014" << std::string(100, '\0');
   EXPECT_EQ(adLoadFile((dir / "old.dwg").c_str(), 1, 1), 0);
