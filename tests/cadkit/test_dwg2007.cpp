@@ -14,6 +14,7 @@
 #include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dwg/format.h"
 #include "cadkit/dwg/sections.h"
+#include "cadkit/dxf_io.h"
 #include "python_helper.h"
 
 namespace kelvaro::cad {
@@ -390,6 +391,12 @@ TEST(Dwg2007, SampleDrawingSectionsAreWhole) {
     dwg::BitReader r(sb.objects.subspan(offset), Release::R2007);
     EXPECT_GT(r.MS(), 0) << "object " << handle;
   }
+  // Through the reader: the drawing's layers are the ones its DXF names.
+  Document d = readDwg(file);
+  Document x = readDxfFile(test::corpusDir() + "/example_2007.dxf");
+  EXPECT_EQ(d.release, Release::R2007);
+  ASSERT_EQ(d.layers.entries.size(), x.layers.entries.size());
+  for (std::size_t i = 0; i < d.layers.entries.size(); ++i) EXPECT_EQ(d.layers.entries[i].rec.name, x.layers.entries[i].rec.name);
 }
 
 }  // namespace

@@ -18,7 +18,8 @@
 namespace kelvaro::cad {
 
 bool dwgReadable(std::string_view magic) {
-  return magic == "AC1012" || magic == "AC1014" || magic == "AC1015" || magic == "AC1018" || magic == "AC1021" || magic == "AC1024" ||
+  return magic == "AC1012" || magic == "AC1014" || magic == "AC1015" || magic == "AC1018" || magic == "AC1021" ||
+         magic == "AC1024" ||
          magic == "AC1027" || magic == "AC1032";
 }
 
