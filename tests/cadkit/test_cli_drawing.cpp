@@ -66,7 +66,31 @@ TEST_F(DrawingCommands, InfoFailuresExitFour) {
   r = runCli({"info", (dir / "b.dwg").string()});
   EXPECT_EQ(r.status, 4);
   EXPECT_NE(r.err.find("AC1036 is not supported"), std::string::npos) << r.err;
+  std::ofstream(dir / "c.dwg", std::ios::binary) << "AC1032" << std::string(64, '\0');
+  r = runCli({"info", (dir / "c.dwg").string()});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("c.dwg: "), std::string::npos) << r.err;
   EXPECT_EQ(runCli({"info"}).status, 2);
+}
+
+// A 2018 drawing: named as such, and saved as 2000 with what 2000 cannot hold listed.
+TEST_F(DrawingCommands, LaterReleasesAreNamedAndConvertListsWhatIsLeftOut) {
+  fs::path f = fs::path(KELVARO_SHARED_DIR) / "corpus" / "example_2018.dwg";
+  if (!fs::exists(f)) GTEST_SKIP() << f << " not found";
+  auto r = runCli({"info", f.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* expected : {"\"release\": \"AC1032\"", "\"releaseName\": \"2018\"", "\"product\": \"AutoCAD 2018\"",
+                               "\"3DSOLID\": 1"})
+    EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+  std::string out = (dir / "from2018.dwg").string();
+  r = runCli({"convert", f.string(), out, "--release", "2000"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("3DSOLID left out (release 2000 cannot hold it)"), std::string::npos) << r.err;
+  Document back = readDwgFile(out);
+  EXPECT_EQ(back.release, Release::R2000);
+  int lines = 0;
+  for (const auto& e : back.findBlock(kModelSpace)->entities) lines += e.is<Line>();
+  EXPECT_EQ(lines, 8);
 }
 
 TEST_F(DrawingCommands, ConvertWritesEachRelease) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "cadkit/dwg/desc_tables.h"
 #include "cadkit/dwg/dwg_io.h"
@@ -327,6 +328,48 @@ TEST(Dwg2018Corpus, SavingAs2000KeepsEveryInterpretedRecord) {
     ++n;
   }
   if (!n) GTEST_SKIP() << "no 2010-2018 drawings under " << test::corpusDir();
+}
+
+// The independent reader (LibreDWG as WebAssembly) accepts the DWG 2000 written from 2018 files.
+TEST(Dwg2018Corpus, IndependentReaderAcceptsThe2000CopyOfA2018Drawing) {
+  fs::path script = fs::path(KELVARO_SOURCE_DIR) / "tools" / "dwg_check.mjs";
+  fs::path modules = fs::path(KELVARO_SOURCE_DIR) / "tools" / ".dwg-reader";
+  std::string out;
+  if (test::runCommand("node -p 'process.versions.node.split(\".\")[0] >= 20'", out) != 0 || out.find("true") == std::string::npos)
+    GTEST_SKIP() << "Node.js 20 or later is not installed";
+  if (!fs::exists(modules / "node_modules" / "@mlightcad" / "libredwg-web"))
+    GTEST_SKIP() << "the DWG reader is not installed (run scripts/dwg_reader.sh)";
+  fs::path dir = fs::temp_directory_path() / "kelvaro_dwg2018_independent";
+  fs::create_directories(dir);
+  std::vector<Document> written;
+  std::string files;
+  for (const char* n : {"example_2018.dwg", "sample_2018.dwg"}) {
+    fs::path f = fs::path(test::corpusDir()) / n;
+    if (!fs::exists(f)) continue;
+    fs::path p = dir / (std::string("as2000_") + n);
+    saveDwgFile(readDwgFile(f), p, Release::R2000);
+    written.push_back(readDwgFile(p));
+    files += " " + p.string();
+  }
+  if (written.empty()) GTEST_SKIP() << "2018 drawings not found under " << test::corpusDir();
+  ASSERT_EQ(test::runCommand("node " + script.string() + " " + modules.string() + files, out), 0) << out;
+  std::istringstream lines(out);
+  std::string line;
+  std::size_t i = 0;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] != '{' || i >= written.size()) continue;
+    SCOPED_TRACE(line);
+    const Document& d = written[i++];
+    EXPECT_EQ(line.find("\"error\""), std::string::npos);
+    for (const auto& e : d.layers.entries) EXPECT_NE(line.find("\"" + e.rec.name + "\""), std::string::npos);
+    int lines2 = 0;
+    for (const auto& b : d.blocks)
+      if (b.name() == kModelSpace || b.name() == kPaperSpace)
+        for (const auto& e : b.entities) lines2 += e.is<Line>();
+    EXPECT_NE(line.find("\"LINE\":" + std::to_string(lines2)), std::string::npos);
+  }
+  EXPECT_EQ(i, written.size());
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -43,6 +43,9 @@ TEST_F(Toolkit, LoadFailuresLeaveAClearText) {
   std::ofstream(dir / "new.dwg", std::ios::binary) << "AC1036" << std::string(100, '\0');
   EXPECT_EQ(adLoadFile((dir / "new.dwg").c_str(), 1, 1), 0);
   EXPECT_NE(adErrorStr(adError(0)).find("This DWG release is not supported (AC1036)"), std::string::npos);
+  std::ofstream(dir / "empty2018.dwg", std::ios::binary) << "AC1032" << std::string(100, '\0');
+  EXPECT_EQ(adLoadFile((dir / "empty2018.dwg").c_str(), 1, 1), 0);
+  EXPECT_EQ(adError(0), kAdInvalidFile);
   // A readable release whose contents are damaged is an invalid file.
   std::ofstream(dir / "old.dwg", std::ios::binary) << "AC1014" << std::string(100, '\0');
   EXPECT_EQ(adLoadFile((dir / "old.dwg").c_str(), 1, 1), 0);

@@ -17,6 +17,12 @@ namespace kelvaro::cli {
 namespace {
 using namespace kelvaro::cad;
 
+// The program that writes the release, as users know it ("AutoCAD 2018", "AutoCAD Release 14").
+std::string productName(const std::string& releaseName) {
+  bool year = releaseName.size() == 4 && releaseName[0] == '2';
+  return (year ? "AutoCAD " : "AutoCAD Release ") + releaseName;
+}
+
 void point(JsonWriter& j, std::string_view k, Vec3 p, bool z = true) {
   j.key(k).beginArray().value(p.x).value(p.y);
   if (z) j.value(p.z);
@@ -64,7 +70,9 @@ int run(const std::vector<std::string>& argv, Io& io) {
   j.beginObject();
   j.field("file", path);
   j.field("release", doc.hadHeader ? doc.header.acadver : std::string(releaseMagic(doc.release)));
-  j.field("releaseName", dwg12 ? dwg12ReleaseName(magic) : releaseName(doc.release));
+  std::string relName = dwg12 ? dwg12ReleaseName(magic) : releaseName(doc.release);
+  j.field("releaseName", relName);
+  j.field("product", productName(relName));
   j.field("format", dwg ? "DWG" : doc.binary ? "binary DXF" : "ASCII DXF");
   j.key("header").beginObject();
   date(j, "created", doc.header.created);
