@@ -77,7 +77,7 @@ void expectSamePicture(const QImage& direct, const QImage& painter, const char* 
   EXPECT_NEAR(lit(direct), shown, shown * 0.05 + 2) << what;
 }
 
-TEST(DirectPixels, SegmentsAndPolylinesMatchThePainterWithinAPixel) {
+TEST(DisplayDirectPixels, SegmentsAndPolylinesMatchThePainterWithinAPixel) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> inside(2, 198), along(0, 148), len(-40, 40);
   std::vector<std::array<double, 4>> segs;
@@ -108,7 +108,7 @@ TEST(DirectPixels, SegmentsAndPolylinesMatchThePainterWithinAPixel) {
   expectSamePicture(drawn({200, 150}, true, poly), drawn({200, 150}, false, poly), "a polyline");
 }
 
-TEST(DirectPixels, LinesLeavingThePictureAreCutLikeThePainterCutsThem) {
+TEST(DisplayDirectPixels, LinesLeavingThePictureAreCutLikeThePainterCutsThem) {
   auto lines = [](TDisplaySink& s) {
     s.penColor(3);
     s.moveTo(-500, 20);
@@ -121,7 +121,7 @@ TEST(DirectPixels, LinesLeavingThePictureAreCutLikeThePainterCutsThem) {
   expectSamePicture(drawn({200, 150}, true, lines), drawn({200, 150}, false, lines), "cut lines");
 }
 
-TEST(DirectPixels, BrokenCoordinatesDrawNothingAndLonePointsLeaveADot) {
+TEST(DisplayDirectPixels, BrokenCoordinatesDrawNothingAndLonePointsLeaveADot) {
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   const QImage image = drawn({60, 40}, true, [&](TDisplaySink& s) {
     s.penColor(1);
@@ -150,7 +150,7 @@ TEST(DirectPixels, BrokenCoordinatesDrawNothingAndLonePointsLeaveADot) {
   }
 }
 
-TEST(DirectPixels, ColourChangesHandThePainterAPenOnlyWhenItDraws) {
+TEST(DisplayDirectPixels, ColourChangesHandThePainterAPenOnlyWhenItDraws) {
   // A colour per line, as a drawing whose lines all differ in colour comes.
   auto lines = [](TDisplaySink& s) {
     for (int i = 0; i < 3000; ++i) {
@@ -184,7 +184,7 @@ TEST(DirectPixels, ColourChangesHandThePainterAPenOnlyWhenItDraws) {
   EXPECT_EQ(sink.penChanges(), 1u);
 }
 
-TEST(DirectPixels, PaintersThatClipOrTransformGetEveryLineThroughThePainter) {
+TEST(DisplayDirectPixels, PaintersThatClipOrTransformGetEveryLineThroughThePainter) {
   kelvaro::test::ensureQtApp();
   QImage image(50, 50, QImage::Format_RGB32);
   image.fill(Qt::white);
@@ -210,7 +210,7 @@ TEST(DirectPixels, PaintersThatClipOrTransformGetEveryLineThroughThePainter) {
 }
 
 // The corpus drawn both ways: what the direct path changes in real drawings.
-TEST(DirectPixels, CorpusDrawingsLookTheSameThroughThePainter) {
+TEST(DisplayDirectPixels, CorpusDrawingsLookTheSameThroughThePainter) {
   const std::filesystem::path corpus = std::filesystem::path(KELVARO_SHARED_DIR) / "corpus";
   if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no sample drawings in " << corpus;
   kelvaro::test::ensureQtApp();
