@@ -195,4 +195,22 @@ void BM_RepaintFromBuffer(benchmark::State& state) {
 }
 BENCHMARK(BM_RepaintFromBuffer)->Unit(benchmark::kMillisecond);
 
+// Uncovering part of the panel: only the exposed rectangle is copied from the paint buffer.
+void BM_RepaintExposedPart(benchmark::State& state) {
+  app();
+  viewer::TDraftel::setProgramFolder(programFolder());
+  viewer::TDraftel v;
+  v.resize(1920, 1080);
+  v.show();
+  if (v.OpenDrawing(QString::fromStdString(mixedDrawingFile())) != 1) {
+    state.SkipWithError("cannot open");
+    return;
+  }
+  v.repaint();
+  const int draws = v.drawCount();
+  for (auto _ : state) v.repaint(QRect(200, 150, 640, 480));
+  if (v.drawCount() != draws) state.SkipWithError("a repaint drew again");
+}
+BENCHMARK(BM_RepaintExposedPart)->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -23,8 +23,6 @@ namespace {
 
 constexpr int kBatchLimit = 8192;  // lines gathered before they are drawn
 
-QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
-
 std::string lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -83,32 +81,43 @@ QString fontFamilyFor(const std::string& fontFile, const std::string& family) {
 // --- the sink -----------------------------------------------------------------------------------
 
 void TDisplaySink::begin(QPainter* painter, int deviceHeight, const TPalette* palette, const DisplayOptions& opt) {
+  static const TPalette standard;
   p_ = painter;
   height_ = deviceHeight;
-  palette_ = palette;
+  palette_ = palette ? palette : &standard;
   opt_ = opt;
   haveCur_ = false;
   run_.clear();
   lines_.clear();
   points_.clear();
   bulkCalls_ = 0;
+  penChanges_ = 0;
   penWidth_ = 0;
+  // Colour numbers arrive once per item: look them up in the mode of this draw only once.
+  for (int i = 0; i < 256; ++i) {
+    const Rgb c = screenColor((*palette_)[i], opt_.allBlack, opt_.grayscale);
+    colors_[i] = qRgb(c.r, c.g, c.b);
+  }
+  rgb_ = pixel_ = qRgb(0, 0, 0);
+  penStale_ = true;  // the painter gets a pen only when something goes through it
   p_->setRenderHint(QPainter::Antialiasing, opt.device != DeviceKind::Screen);
   bits_ = nullptr;
   QPaintDevice* dev = painter->device();
-  if (opt.device == DeviceKind::Screen && dev && dev->devType() == QInternal::Image && !painter->hasClipping() &&
-      painter->transform().isIdentity() && painter->compositionMode() == QPainter::CompositionMode_SourceOver) {
+  if (opt.directPixels && opt.device == DeviceKind::Screen && dev && dev->devType() == QInternal::Image &&
+      !painter->hasClipping() && painter->transform().isIdentity() &&
+      painter->compositionMode() == QPainter::CompositionMode_SourceOver) {
     auto* img = static_cast<QImage*>(dev);
     const auto f = img->format();
     if ((f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied) &&
-        img->devicePixelRatio() == 1.0) {
+        img->devicePixelRatio() == 1.0 && img->width() > 0 && img->height() > 0) {
       bits_ = img->bits();
       stride_ = img->bytesPerLine();
       devW_ = img->width();
       devH_ = img->height();
+      maxX_ = devW_ - 0.5;
+      maxY_ = devH_ - 0.5;
     }
   }
-  setPen(Qt::black);
 }
 
 void TDisplaySink::end() {
@@ -118,15 +127,55 @@ void TDisplaySink::end() {
 }
 
 void TDisplaySink::directPixel(QPointF a) {
-  const long x = std::lround(a.x()), y = std::lround(a.y());
-  if (x < 0 || y < 0 || x >= devW_ || y >= devH_) return;
+  // Compared before converting, so that far-off or broken numbers never reach an int.
+  if (!(a.x() > -0.5 && a.x() < maxX_ && a.y() > -0.5 && a.y() < maxY_)) return;
+  const int x = static_cast<int>(a.x() + 1.5) - 1, y = static_cast<int>(a.y() + 1.5) - 1;
   reinterpret_cast<QRgb*>(bits_ + y * stride_)[x] = pixel_;
 }
 
-// A line from a to b without its last pixel, as a 1-pixel pen draws it; cut to the picture first
-// so that far-off geometry costs nothing.
+namespace {
+// Floor for a coordinate known to be above -2 (a plain cut, no library call).
+inline int cell(double v) { return static_cast<int>(v + 2.0) - 2; }
+}  // namespace
+
+// A 1-pixel line straight into the picture. Along its longer axis it takes every pixel whose
+// centre lies from the lower end up to, not including, the higher end; across, the pixel the
+// exact line passes through at that centre. This is how the painter's aliased lines fall, to
+// within a pixel, and a polyline's shared vertex is drawn once.
 void TDisplaySink::directLine(QPointF a, QPointF b) {
   double x0 = a.x(), y0 = a.y(), x1 = b.x(), y1 = b.y();
+  const bool inside = x0 >= 0 && x0 < devW_ && x1 >= 0 && x1 < devW_ && y0 >= 0 && y0 < devH_ && y1 >= 0 && y1 < devH_;
+  // Cut to just beyond the picture first, so that far-off geometry costs nothing.
+  if (!inside && !clipToPicture(x0, y0, x1, y1)) return;
+  const double dx = x1 - x0, dy = y1 - y0;
+  const bool alongX = std::fabs(dx) >= std::fabs(dy);
+  const double from = alongX ? x0 : y0, lo = std::min(from, alongX ? x1 : y1), hi = std::max(from, alongX ? x1 : y1);
+  const int limit = alongX ? devW_ : devH_, across = alongX ? devH_ : devW_;
+  int i = std::max(0, cell(std::ceil(lo - 0.5)));
+  const int end = std::min(limit, cell(std::ceil(hi - 0.5)));
+  if (i >= end) return;  // no pixel centre on the line's length
+  const double slope = alongX ? dy / dx : dx / dy;
+  double m = (alongX ? y0 : x0) + (i + 0.5 - from) * slope;
+  QRgb* const first = reinterpret_cast<QRgb*>(bits_);
+  const qsizetype pitch = stride_ / static_cast<qsizetype>(sizeof(QRgb));
+  const QRgb pixel = pixel_;
+  if (alongX) {
+    for (; i < end; ++i, m += slope) {
+      const int row = cell(m);
+      if (static_cast<unsigned>(row) < static_cast<unsigned>(across)) first[row * pitch + i] = pixel;
+    }
+  } else {
+    for (; i < end; ++i, m += slope) {
+      const int col = cell(m);
+      if (static_cast<unsigned>(col) < static_cast<unsigned>(across)) first[i * pitch + col] = pixel;
+    }
+  }
+}
+
+// Liang–Barsky against the picture grown by a pixel; false when nothing is left or an end is
+// not a number.
+bool TDisplaySink::clipToPicture(double& x0, double& y0, double& x1, double& y1) const {
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return false;
   const double lo = -1.0, hiX = devW_ + 1.0, hiY = devH_ + 1.0;
   double t0 = 0, t1 = 1;
   const double dx = x1 - x0, dy = y1 - y0;
@@ -142,40 +191,39 @@ void TDisplaySink::directLine(QPointF a, QPointF b) {
     }
     return true;
   };
-  if (!clip(-dx, x0 - lo) || !clip(dx, hiX - x0) || !clip(-dy, y0 - lo) || !clip(dy, hiY - y0)) return;
-  const bool cutEnd = t1 < 1;
-  if (t0 > 0) x0 += t0 * dx, y0 += t0 * dy;
-  if (t1 < 1) x1 = a.x() + t1 * dx, y1 = a.y() + t1 * dy;
-  // Every coordinate is now above -1.5, so adding 1.5 before cutting rounds to nearest.
-  auto near = [](double v) { return static_cast<int>(v + 1.5) - 1; };
-  int ix = near(x0), iy = near(y0);
-  const int ex = near(x1), ey = near(y1);
-  const int sx = ix < ex ? 1 : -1, sy = iy < ey ? 1 : -1;
-  const int adx = std::abs(ex - ix), ady = -std::abs(ey - iy);
-  int err = adx + ady;
-  int steps = std::max(adx, -ady) + (cutEnd ? 1 : 0);
-  const int w = devW_, h = devH_;
-  for (; steps > 0; --steps) {
-    if (static_cast<unsigned>(ix) < static_cast<unsigned>(w) && static_cast<unsigned>(iy) < static_cast<unsigned>(h))
-      reinterpret_cast<QRgb*>(bits_ + iy * stride_)[ix] = pixel_;
-    const int e2 = 2 * err;
-    if (e2 >= ady) err += ady, ix += sx;
-    if (e2 <= adx) err += adx, iy += sy;
-  }
+  if (!clip(-dx, x0 - lo) || !clip(dx, hiX - x0) || !clip(-dy, y0 - lo) || !clip(dy, hiY - y0)) return false;
+  const double ax = x0, ay = y0;
+  if (t1 < 1) x1 = ax + t1 * dx, y1 = ay + t1 * dy;
+  if (t0 > 0) x0 = ax + t0 * dx, y0 = ay + t0 * dy;
+  // Rounding may leave an end a hair outside the grown box; hold it inside.
+  x0 = std::clamp(x0, lo, hiX), x1 = std::clamp(x1, lo, hiX);
+  y0 = std::clamp(y0, lo, hiY), y1 = std::clamp(y1, lo, hiY);
+  return true;
 }
 
-void TDisplaySink::setPen(QColor c) {
-  color_ = c;
-  pixel_ = c.rgb() | 0xFF000000u;
-  QPen pen(c, penWidth_);
+void TDisplaySink::setColor(QRgb c) {
+  if (c == rgb_) return;
+  // What is gathered keeps the colour it was given in.
+  if (run_.size() >= 2 || !lines_.isEmpty() || !points_.isEmpty()) flush();
+  rgb_ = pixel_ = c;
+  penStale_ = true;
+}
+
+void TDisplaySink::syncPen() {
+  if (!penStale_ || !p_) return;
+  const QColor color(rgb_);
+  QPen pen(color, penWidth_);
   pen.setCapStyle(Qt::FlatCap);
   pen.setJoinStyle(Qt::MiterJoin);
   p_->setPen(pen);
-  p_->setBrush(c);
+  p_->setBrush(color);
+  penStale_ = false;
+  ++penChanges_;
 }
 
 void TDisplaySink::flush() {
   if (!p_) return;
+  if (run_.size() >= 2 || !lines_.isEmpty() || !points_.isEmpty()) syncPen();
   if (run_.size() == 2) lines_.append(QLineF(run_[0], run_[1]));
   else if (run_.size() > 2) {
     p_->drawPolyline(run_);
@@ -209,6 +257,7 @@ void TDisplaySink::moveTo(double x, double y) {
     lines_.append(QLineF(run_[0], run_[1]));
     if (lines_.size() >= kBatchLimit) flush();
   } else if (run_.size() > 2) {
+    syncPen();
     p_->drawPolyline(run_);
     ++bulkCalls_;
   }
@@ -244,25 +293,31 @@ void TDisplaySink::lineTo(double x, double y) {
 }
 
 void TDisplaySink::polyline(const cad::PixelPoint* pts, std::size_t n) {
-  if (n == 0) return;
-  moveTo(pts[0].x, pts[0].y);
-  for (std::size_t i = 1; i < n; ++i) lineTo(pts[i].x, pts[i].y);
+  if (n == 0 || !pts) return;
+  if (!direct()) {
+    moveTo(pts[0].x, pts[0].y);
+    if (n == 1) return lineTo(pts[0].x, pts[0].y);  // a lone point still leaves a dot
+    for (std::size_t i = 1; i < n; ++i) lineTo(pts[i].x, pts[i].y);
+    return;
+  }
+  QPointF a = dev(pts[0].x, pts[0].y);
+  if (n == 1) directPixel(a);
+  for (std::size_t i = 1; i < n; ++i) {
+    const QPointF q = dev(pts[i].x, pts[i].y);
+    if (q == a) directPixel(q);
+    else directLine(a, q);
+    a = q;
+  }
+  cur_ = a;
+  haveCur_ = true;
 }
 
-void TDisplaySink::penColor(int index) {
-  const Rgb c = screenColor((*palette_)[index], opt_.allBlack, opt_.grayscale);
-  const QColor q = toQColor(c);
-  if (q == color_) return;
-  flush();
-  setPen(q);
-}
+void TDisplaySink::penColor(int index) { setColor(colors_[index & 0xFF]); }
 
 void TDisplaySink::trueColor(std::uint32_t rgb) {
   const Rgb raw{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb)};
-  const QColor q = toQColor(screenColor(raw, opt_.allBlack, opt_.grayscale));
-  if (q == color_) return;
-  flush();
-  setPen(q);
+  const Rgb c = screenColor(raw, opt_.allBlack, opt_.grayscale);
+  setColor(qRgb(c.r, c.g, c.b));
 }
 
 void TDisplaySink::lineweight(int hundredthsMm) {
@@ -272,12 +327,13 @@ void TDisplaySink::lineweight(int hundredthsMm) {
   if (w == penWidth_) return;
   flush();
   penWidth_ = w;
-  setPen(color_);
+  penStale_ = true;
 }
 
 void TDisplaySink::paintPolygon(const cad::PixelPoint* pts, int n) {
-  if (!pts || n <= 0) return;
+  if (!p_ || !pts || n <= 0) return;
   flush();
+  syncPen();
   QPolygonF poly;
   poly.reserve(n);
   for (int i = 0; i < n; ++i) poly.append(dev(pts[i].x, pts[i].y));
@@ -286,8 +342,9 @@ void TDisplaySink::paintPolygon(const cad::PixelPoint* pts, int n) {
 }
 
 void TDisplaySink::polyPolygon(const cad::PixelPoint* pts, const int* counts, int rings) {
-  if (!pts || !counts || rings <= 0) return;
+  if (!p_ || !pts || !counts || rings <= 0) return;
   flush();
+  syncPen();
   QPainterPath path;  // odd-even fill, as overlapping rings leave holes
   const cad::PixelPoint* at = pts;
   for (int r = 0; r < rings; ++r) {
@@ -326,7 +383,7 @@ void TDisplaySink::ttfText(const cad::TtfRun& run) {
   const QTransform t(ax, -ay, -bx, by, run.origin.x, height_ - run.origin.y);
   p_->save();
   p_->setPen(Qt::NoPen);
-  p_->setBrush(color_);
+  p_->setBrush(QColor(rgb_));
   p_->setRenderHint(QPainter::Antialiasing, true);
   p_->drawPath(t.map(glyphs));
   p_->restore();
@@ -424,7 +481,7 @@ void TDisplaySink::olePicData(const cad::OlePicRecord& rec) {
       // A metafile is not played: like other viewers that cannot play one, show the object's
       // frame with its name.
       p_->fillRect(target, Qt::white);
-      p_->setPen(QPen(color_, 0));
+      p_->setPen(QPen(QColor(rgb_), 0));
       p_->setBrush(Qt::NoBrush);
       p_->drawRect(target);
       p_->setPen(Qt::black);  // on the white box whatever the entity's colour

@@ -1,7 +1,8 @@
 #pragma once
 // The screen display: a DrawSink that paints what the toolkit's walk hands over onto a
-// QPainter, with the palette and colour modes of the viewer. Moves and lines are gathered into
-// runs and drawn in bulk; a colour change, a fill or the end of the draw flushes them.
+// QPainter, with the palette and colour modes of the viewer. On a plain 32-bit picture 1-pixel
+// lines go straight into its pixels; otherwise moves and lines are gathered into runs and drawn
+// in bulk, and a colour change, a fill or the end of the draw flushes them.
 #include <QColor>
 #include <QImage>
 #include <QLineF>
@@ -41,9 +42,12 @@ struct DisplayOptions {
   bool rasterImages = true;
   DeviceKind device = DeviceKind::Screen;
   QPointF previewOffset;
+  // Lets 1-pixel lines on a plain 32-bit picture bypass the painter; off, every line goes
+  // through QPainter (kept for comparing the two).
+  bool directPixels = true;
 };
 
-class TDisplaySink : public cad::DrawSink {
+class TDisplaySink final : public cad::DrawSink {
  public:
   TDisplaySink() = default;
 
@@ -58,6 +62,8 @@ class TDisplaySink : public cad::DrawSink {
 
   // What the last draw did, for tests and timing.
   std::size_t bulkCalls() const { return bulkCalls_; }
+  std::size_t penChanges() const { return penChanges_; }  // pens handed to the painter
+  bool drawsDirectly() const { return direct(); }
 
   void moveTo(double x, double y) override;
   void lineTo(double x, double y) override;
@@ -77,12 +83,14 @@ class TDisplaySink : public cad::DrawSink {
   void criticalError(const std::string& text) override;
 
  private:
-  void setPen(QColor c);
+  void setColor(QRgb c);
+  void syncPen();  // hands the current colour and width to the painter when they changed
   void flush();
   // Screen lines one pixel wide go straight into the picture's pixels when the painter draws
   // on a plain 32-bit picture without clipping or transform: no painter call per segment.
   bool direct() const { return bits_ != nullptr && penWidth_ == 0; }
   void directLine(QPointF a, QPointF b);
+  bool clipToPicture(double& x0, double& y0, double& x1, double& y1) const;
   void directPixel(QPointF a);
   QPointF dev(double x, double y) const { return {x, height_ - y}; }
 
@@ -90,7 +98,10 @@ class TDisplaySink : public cad::DrawSink {
   const TPalette* palette_ = nullptr;
   DisplayOptions opt_;
   double height_ = 0;
-  QColor color_{Qt::black};
+  QRgb rgb_ = 0xFF000000;
+  bool penStale_ = true;
+  std::size_t penChanges_ = 0;
+  QRgb colors_[256] = {};  // the palette in the colour mode of this draw
   double penWidth_ = 0;
   QPointF cur_;
   bool haveCur_ = false;
@@ -104,6 +115,8 @@ class TDisplaySink : public cad::DrawSink {
   int devW_ = 0, devH_ = 0;
   QRgb pixel_ = 0xFF000000;
   std::map<std::string, std::pair<std::int32_t, qint64>> loaded_;  // found path → index, image key
+  // The picture less half a pixel: a point inside rounds to a pixel inside.
+  double maxX_ = 0, maxY_ = 0;
 };
 
 }  // namespace kelvaro::viewer

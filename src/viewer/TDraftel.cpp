@@ -1,6 +1,7 @@
 #include "viewer/TDraftel.h"
 
 #include <QAction>
+#include <QBackingStore>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -79,18 +80,32 @@ void TDraftel::fullDraw() {
   emit redrawTimed(drawSeconds_);
 }
 
+QImage::Format TDraftel::bufferFormat() const {
+  // The window's own pixel format when the display can draw into it, so that a repaint is a
+  // plain copy of memory rather than a conversion.
+  if (QBackingStore* store = backingStore()) {
+    QPaintDevice* device = store->paintDevice();
+    if (device && device->devType() == QInternal::Image &&
+        static_cast<QImage*>(device)->format() == QImage::Format_ARGB32_Premultiplied)
+      return QImage::Format_ARGB32_Premultiplied;
+  }
+  return QImage::Format_RGB32;
+}
+
 void TDraftel::paintEvent(QPaintEvent*) {
   QPainter panel(this);
-  const bool haveBuffer = !buffer_.isNull() && buffer_.size() == size();
+  const QImage::Format format = bufferFormat();
+  const bool sized = !buffer_.isNull() && buffer_.size() == size();
+  const bool haveBuffer = sized && buffer_.format() == format;
   if (!session_.hasDrawing() || session_.busy) {
     // While an operation runs the last picture stays up.
-    if (haveBuffer && session_.hasDrawing()) panel.drawImage(0, 0, buffer_);
+    if (sized && session_.hasDrawing()) panel.drawImage(0, 0, buffer_);
     else panel.fillRect(rect(), backColor_);
     return;
   }
   BusyGuard guard(session_.busy);
   if (!haveBuffer) {
-    buffer_ = QImage(size(), QImage::Format_RGB32);
+    buffer_ = QImage(size(), format);
     fullRedrawNeeded_ = true;
   }
   if (fullRedrawNeeded_) {

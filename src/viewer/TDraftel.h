@@ -136,6 +136,7 @@ class TDraftel : public QWidget {
   void updateMenu();
   void openFromMenu();
   void fullDraw();
+  QImage::Format bufferFormat() const;
   int createDiagram(const QString& caption, const ShadowProfile& profile, bool vertical);
   void syncCursor();
   void afterPointer(PointerTools::Result r);
