@@ -71,7 +71,8 @@ class Emitter {
     }
     Rect far{window_.x0 - kFar, window_.y0 - kFar, window_.x1 + kFar, window_.y1 + kFar};
     std::size_t n = 0;
-    for (const Item& it : l.items) {
+    for (std::size_t i = 0, count = l.items.size(); i < count; ++i) {
+      const Item& it = *l.items.at(i);
       if ((++n & 4095) == 0 && sink_.cancelled()) return;
       if (frozen && !frozen->empty() &&
           (std::find(frozen->begin(), frozen->end(), it.layer) != frozen->end() ||
@@ -82,7 +83,7 @@ class Emitter {
         case ItemKind::Polyline:
         case ItemKind::Polygon:
         case ItemKind::PolyPolygon: {
-          Rect box = it.flat ? project(xf, l.flat.data() + it.first, it.count) : project(xf, p, it.count);
+          Rect box = it.flat ? project(xf, l.flat.at(it.first), it.count) : project(xf, p, it.count);
           if (cull.misses(box)) break;
           pen(it);
           const Rect* c = clip ? (clip->contains(box) ? nullptr : clip) : (far.contains(box) ? nullptr : &far);

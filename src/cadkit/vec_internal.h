@@ -3,6 +3,9 @@
 // and the small vector maths the walk, the view code and the redraw share.
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -94,11 +97,77 @@ struct ImageSlot {
   std::size_t clipCount = 0;
 };
 
+// Points or items kept in blocks that never move: a list of millions grows without the copy a
+// doubling array makes (which briefly holds the old and the new array, half of it unused).
+// A run taken by append() is contiguous; an index names a block (high bits) and a place in it.
+// Values added one at a time have the indices 0 .. size() - 1.
+template <class P>
+class BlockStore {
+ public:
+  static constexpr unsigned kShift = 16;
+  static constexpr std::size_t kBlock = std::size_t{1} << kShift;
+  static_assert(std::is_trivially_copyable_v<P> && std::is_trivially_destructible_v<P>);
+
+  BlockStore() = default;
+  BlockStore(const BlockStore&) = delete;
+  BlockStore& operator=(const BlockStore&) = delete;
+  BlockStore(BlockStore&&) noexcept = default;
+  BlockStore& operator=(BlockStore&&) noexcept = default;
+
+  // Room for n contiguous points; `first` is the index of the first of them.
+  P* append(std::size_t n, std::size_t& first) {
+    count_ += n;
+    if (n > kBlock) {  // a run longer than a block gets blocks of its own
+      std::size_t m = (n + kBlock - 1) / kBlock;
+      P* base = allocate(n);
+      first = blocks_.size() << kShift;
+      for (std::size_t j = 0; j < m; ++j) blocks_.push_back(base + j * kBlock);
+      next_ = blocks_.size() << kShift;
+      return base;
+    }
+    if ((next_ >> kShift) == blocks_.size() || (next_ & (kBlock - 1)) + n > kBlock) {
+      next_ = blocks_.size() << kShift;
+      blocks_.push_back(allocate(kBlock));
+    }
+    first = next_;
+    next_ += n;
+    return at(first);
+  }
+  P& push_back(const P& v) {
+    std::size_t i;
+    P* p = append(1, i);
+    *p = v;
+    return *p;
+  }
+  P* at(std::size_t i) { return blocks_[i >> kShift] + (i & (kBlock - 1)); }
+  const P* at(std::size_t i) const { return blocks_[i >> kShift] + (i & (kBlock - 1)); }
+  std::size_t size() const { return count_; }  // points kept
+  bool empty() const { return count_ == 0; }
+  void clear() {
+    owned_.clear();
+    blocks_.clear();
+    next_ = count_ = 0;
+  }
+
+ private:
+  struct Free {
+    void operator()(P* p) const { ::operator delete(p); }
+  };
+  // Left uninitialised: pages are only touched as points are written.
+  P* allocate(std::size_t n) {
+    owned_.emplace_back(static_cast<P*>(::operator new(n * sizeof(P))));
+    return owned_.back().get();
+  }
+  std::vector<std::unique_ptr<P, Free>> owned_;
+  std::vector<P*> blocks_;
+  std::size_t next_ = 0, count_ = 0;
+};
+
 // A regenerated space: everything resolved, in world coordinates.
 struct DisplayList {
-  std::vector<Item> items;
+  BlockStore<Item> items;
   std::vector<Vec3> pts;
-  std::vector<Vec2> flat;  // points of items that lie in the plane z = 0 (most of a 2D drawing)
+  BlockStore<Vec2> flat;  // points of items that lie in the plane z = 0 (most of a 2D drawing)
   std::vector<int> rings;
   std::vector<TtfItem> ttf;
   std::vector<ImageSlot> images;

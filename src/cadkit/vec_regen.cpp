@@ -180,20 +180,6 @@ const Object* Walk::object(Handle h) {
 
 void Walk::space(const Block& b, DisplayList& out, bool layout) {
   out_ = &out;
-  // Room for what the entities will most likely need, so the lists grow without copying.
-  std::size_t items = 0, pts = 0;
-  std::size_t circle = static_cast<std::size_t>(curveSegments(2 * M_PI)) + 1;
-  for (const auto& e : b.entities) {
-    ++items;
-    if (e.is<Line>()) pts += 2;
-    else if (e.is<Circle>() || e.is<Ellipse>()) pts += circle;
-    else if (e.is<Arc>()) pts += circle / 2;
-    else if (const auto* p = e.as<LwPolyline>()) pts += 2 * p->vertices.size() + 2;
-    else if (const auto* t = e.as<Text>()) pts += 12 * t->text.size(), items += 3 * t->text.size();
-    else pts += 8;
-  }
-  out.items.reserve(out.items.size() + items);
-  out.flat.reserve(out.flat.size() + pts);
   layout_ = layout;
   Attr top;
   Affine id;
@@ -384,8 +370,7 @@ Item& Walk::add(ItemKind k, const Attr& a, std::size_t first, std::size_t count)
   it.topLayer = a.topLayer;
   it.first = static_cast<std::uint32_t>(first);
   it.count = static_cast<std::uint32_t>(count);
-  out_->items.push_back(it);
-  return out_->items.back();
+  return out_->items.push_back(it);
 }
 
 // Copies points into the list (the flat one when they all lie at z = 0) and widens its box;
@@ -406,10 +391,8 @@ bool Walk::append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat) 
   out_->lo = lo, out_->hi = hi;
   flat = planar;
   if (planar) {
-    auto& v = out_->flat;
-    first = v.size();
-    if (v.capacity() < first + n) v.reserve(std::max(first + n, 2 * v.capacity()));
-    for (std::size_t i = 0; i < n; ++i) v.push_back({p[i].x, p[i].y});
+    Vec2* v = out_->flat.append(n, first);
+    for (std::size_t i = 0; i < n; ++i) v[i] = {p[i].x, p[i].y};
   } else {
     first = out_->pts.size();
     out_->pts.insert(out_->pts.end(), p, p + n);
