@@ -317,6 +317,21 @@ class Emitter {
 
 }  // namespace
 
+namespace {
+Rect windowOf(const DrawingState& st) {
+  return {static_cast<double>(st.win.x0) - 1, static_cast<double>(st.win.y0) - 1, static_cast<double>(st.win.x1) + 1,
+          static_cast<double>(st.win.y1) + 1};
+}
+}  // namespace
+
+void drawStreamed(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& sink) {
+  // One emitter for the whole walk, so the sink sees the calls a kept list would give.
+  Emitter e(sink, windowOf(st));
+  const Affine paper = toAffine(st.xf);
+  const std::function<void(DisplayList&)> fn = [&](DisplayList& l) { e.list(l, paper, nullptr, nullptr); };
+  regenerate(d, doc, st, &sink, &fn);
+}
+
 void emit(DrawingState& st, DrawSink& sink) {
   Rect window{static_cast<double>(st.win.x0) - 1, static_cast<double>(st.win.y0) - 1, static_cast<double>(st.win.x1) + 1,
               static_cast<double>(st.win.y1) + 1};

@@ -3,6 +3,7 @@
 // and the small vector maths the walk, the view code and the redraw share.
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <new>
 #include <type_traits>
@@ -147,6 +148,14 @@ class BlockStore {
     owned_.clear();
     blocks_.clear();
     next_ = count_ = 0;
+    firstIsBlock_ = false;
+  }
+  // Empties the store but keeps its first block for reuse (a buffer refilled again and again).
+  void rewind() {
+    if (!firstIsBlock_ || owned_.empty()) return clear();  // nothing kept, or a long run of its own
+    owned_.resize(1);
+    blocks_.resize(1);
+    next_ = count_ = 0;
   }
 
  private:
@@ -155,12 +164,14 @@ class BlockStore {
   };
   // Left uninitialised: pages are only touched as points are written.
   P* allocate(std::size_t n) {
+    if (owned_.empty()) firstIsBlock_ = n == kBlock;
     owned_.emplace_back(static_cast<P*>(::operator new(n * sizeof(P))));
     return owned_.back().get();
   }
   std::vector<std::unique_ptr<P, Free>> owned_;
   std::vector<P*> blocks_;
   std::size_t next_ = 0, count_ = 0;
+  bool firstIsBlock_ = false;
 };
 
 // A regenerated space: everything resolved, in world coordinates.
@@ -175,6 +186,8 @@ struct DisplayList {
   Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};  // of finite geometry (not xlines)
   bool empty() const { return items.empty(); }
   void clear();
+  // Empties the list but keeps its bounds (and storage for refilling).
+  void clearContents();
   void grow(Vec3 p) {
     if (p.x < lo.x) lo.x = p.x;
     if (p.y < lo.y) lo.y = p.y;
@@ -226,6 +239,7 @@ struct DrawingState {
   RegenKey key;
   bool ttfAsked = false;      // some text asked the sink about a TrueType font
   bool builtWithSink = false; // false: built for extents only
+  bool boundsOnly = false;    // the lists were walked without being kept: only their bounds are
   DisplayList space;          // the layout's (or model space's) own geometry
   DisplayList model;          // model space for the viewports of a paper-space layout
   std::vector<ViewportView> viewports;
@@ -242,12 +256,22 @@ int curveSegments(double radians);
 
 // Bounds of one regeneration (points kept, entities visited); defaults 16 and 50 million.
 void setRegenLimits(std::size_t points, std::size_t visits);
+// Whether regenerations keep their display lists (the default) so that a redraw only emits
+// them; without, every draw of model space walks the drawing again through a small buffer
+// (a single picture of a large drawing then needs little more memory than the drawing).
+void setKeepDisplayLists(bool keep);
+bool keepDisplayLists();
 // Regenerates the display lists of `st` for drawing `doc` (sink may be null: extents only).
-void regenerate(AdDrawing d, const Document& doc, DrawingState& st, DrawSink* sink);
+// With `stream`, model space is walked through a small list handed to `stream` whenever it
+// fills (and at the end) and emptied again; `st` keeps only the bounds.
+void regenerate(AdDrawing d, const Document& doc, DrawingState& st, DrawSink* sink,
+                const std::function<void(DisplayList&)>* stream = nullptr);
 // Regenerates when anything the cache depends on changed.
 void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink);
 // Sends the display lists through the transform of `st` into the sink.
 void emit(DrawingState& st, DrawSink& sink);
+// Walks model space straight through the transform of `st` into the sink, keeping no list.
+void drawStreamed(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& sink);
 
 // Projects a world box through a view; false when the box is empty.
 bool viewBox(const AdViewRecord& v, Vec3 lo, Vec3 hi, double& x0, double& y0, double& x1, double& y1);

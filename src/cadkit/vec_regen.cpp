@@ -85,6 +85,16 @@ void setRegenLimits(std::size_t points, std::size_t visits) {
   Walk::maxVisits = visits;
 }
 
+void DisplayList::clearContents() {
+  items.rewind();
+  pts.clear();
+  flat.rewind();
+  rings.clear();
+  ttf.clear();
+  images.clear();
+  ole.clear();
+}
+
 void DisplayList::clear() {
   items.clear();
   pts.clear();
@@ -183,9 +193,19 @@ void Walk::space(const Block& b, DisplayList& out, bool layout) {
   layout_ = layout;
   Attr top;
   Affine id;
+  // A streamed list is handed on at about one block of points or items.
+  constexpr std::size_t kStreamAt = BlockStore<Vec2>::kBlock / 2;
   for (const auto& e : b.entities) {
     if (aborted_) break;
     entity(e, id, top, false, 0);
+    if (stream_ && out.flat.size() + out.pts.size() + out.items.size() > kStreamAt) {
+      (*stream_)(out);
+      out.clearContents();
+    }
+  }
+  if (stream_) {
+    (*stream_)(out);
+    out.clearContents();
   }
   layout_ = false;
 }
@@ -517,14 +537,28 @@ void Walk::infinite(Vec3 p, Vec3 dir, bool ray, const Attr& a) {
 
 // --- regeneration ------------------------------------------------------------------------------
 
-void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink) {
+namespace {
+bool g_keepLists = true;
+}  // namespace
+
+void setKeepDisplayLists(bool keep) { g_keepLists = keep; }
+bool keepDisplayLists() { return g_keepLists; }
+
+void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink,
+                const std::function<void(DisplayList&)>* stream) {
   st.space.clear();
   st.model.clear();
   st.viewports.clear();
   st.ttfAsked = false;
+  st.boundsOnly = false;
   Walk w(doc, st, sink);
   const Block* model = doc.findBlock(kModelSpace);
+  // Without kept lists only the bounds of model space stay (nothing to emit, or emitted as walked).
+  static const std::function<void(DisplayList&)> kDiscard = [](DisplayList&) {};
+  if (!stream && !keepDisplayLists() && st.layout.empty()) stream = &kDiscard;
   if (st.layout.empty()) {
+    w.streamTo(stream);
+    st.boundsOnly = stream != nullptr;
     if (model) w.space(*model, st.space, false);
   } else if (const Block* b = doc.findBlock(st.layout)) {
     w.space(*b, st.space, true);
@@ -540,7 +574,8 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
 void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink) {
   const Document* doc = adDocument(d);
   if (!doc) return;
-  bool stale = !st.valid || !(st.key == keyOf(*doc, st)) || (sink && !st.builtWithSink && st.ttfAsked);
+  bool stale = !st.valid || !(st.key == keyOf(*doc, st)) || (sink && !st.builtWithSink && st.ttfAsked) ||
+               (st.boundsOnly && keepDisplayLists());
   if (stale) regenerate(d, *doc, st, sink);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cadkit/vec_internal.h"
+#include "vec_fixture.h"
 
 namespace {
 using kelvaro::cad::Vec2;
@@ -70,6 +71,116 @@ TEST(VectorizeStore, SinglesAreDenseAndClearStartsOver) {
   Store moved = std::move(s);
   EXPECT_EQ(moved.at(0), before);
   EXPECT_TRUE(holds(moved, 0, 5, 42));
+}
+
+// Drawing without kept display lists walks the drawing straight into the sink: the sink must
+// see exactly the calls a kept list gives, across many hand-overs of the buffer.
+using kelvaro::cad::test::Call;
+using kelvaro::cad::test::VecTest;
+using kelvaro::cad::test::lineEnt;
+using namespace kelvaro::cad;
+
+class VecStream : public VecTest {
+ protected:
+  ~VecStream() override { adSetKeepDisplayLists(1); }
+  void fillDrawing() {
+    addLayer("RED", 1);
+    addLinetype("DASHED", {2, -1});
+    Block& b = block("MARK");
+    b.entities.push_back(makeEntity(lineEnt({0, 0, 0}, {1, 1, 0})));
+    Circle ring;
+    ring.radius = 0.5;
+    b.entities.push_back(makeEntity(ring));
+    for (int i = 0; i < 6000; ++i) {
+      const double x = (i % 100) * 1.0, y = (i / 100) * 1.6;
+      switch (i % 5) {
+        case 0: add(lineEnt({x, y, 0}, {x + 0.8, y + 0.4, 0}), i % 2 ? "RED" : "0").common.color = 1 + i % 7; break;
+        case 1: {
+          Circle c;
+          c.center = {x, y, 0};
+          c.radius = 0.4;
+          add(c, "RED");
+          break;
+        }
+        case 2: {
+          Text t;
+          t.insert = {x, y, 0};
+          t.height = 0.3;
+          t.text = "N" + std::to_string(i);
+          add(t);
+          break;
+        }
+        case 3: {
+          Insert ins;
+          ins.block = "MARK";
+          ins.insert = {x, y, 0};
+          ins.sx = ins.sy = 0.5;
+          add(ins, "RED");
+          break;
+        }
+        default: add(lineEnt({x, y, 0}, {x, y + 1.2, 0})).common.linetype = "DASHED";
+      }
+    }
+    // One polyline longer than a block of the store.
+    LwPolyline p;
+    for (int k = 0; k < 70000; ++k) p.vertices.push_back({.p = {50 + 40 * std::cos(k * 1e-4), 50 + 40 * std::sin(k * 1e-4)}});
+    add(p);
+  }
+  static void expectSame(const std::vector<Call>& a, const std::vector<Call>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      ASSERT_EQ(a[i].kind, b[i].kind) << i;
+      ASSERT_EQ(a[i].value, b[i].value) << i;
+      ASSERT_EQ(a[i].rgb, b[i].rgb) << i;
+      ASSERT_EQ(a[i].text, b[i].text) << i;
+      ASSERT_EQ(a[i].pts.size(), b[i].pts.size()) << i;
+      for (std::size_t k = 0; k < a[i].pts.size(); ++k) {
+        ASSERT_EQ(a[i].pts[k].x, b[i].pts[k].x) << i << "/" << k;
+        ASSERT_EQ(a[i].pts[k].y, b[i].pts[k].y) << i << "/" << k;
+      }
+    }
+  }
+};
+
+TEST_F(VecStream, UnkeptDrawGivesTheSinkWhatAKeptListGives) {
+  fillDrawing();
+  draw(false);
+  const std::vector<Call> kept = sink.calls;
+  AdViewRecord keptView = view;
+  ASSERT_GT(kept.size(), 10000u);
+  adCloseFile(d);
+  d = 0;
+
+  adSetKeepDisplayLists(0);
+  view = AdViewRecord{};
+  draw(false);  // the extents, then the picture, each from a walk of its own
+  EXPECT_EQ(view.center.x, keptView.center.x);
+  EXPECT_EQ(view.center.y, keptView.center.y);
+  EXPECT_EQ(view.width, keptView.width);
+  EXPECT_EQ(view.height, keptView.height);
+  expectSame(kept, sink.calls);
+  // A second draw walks again and still agrees; so does one after lists are kept again.
+  draw();
+  expectSame(kept, sink.calls);
+  adSetKeepDisplayLists(1);
+  draw();
+  expectSame(kept, sink.calls);
+  draw();
+  expectSame(kept, sink.calls);
+}
+
+TEST_F(VecStream, UnkeptDrawFollowsChangesOfTheDrawing) {
+  add(lineEnt({10, 10, 0}, {20, 10, 0}));
+  adSetKeepDisplayLists(0);
+  draw();
+  ASSERT_EQ(lines().size(), 1u);
+  live().modelSpace().entities.push_back(makeEntity(lineEnt({10, 20, 0}, {20, 20, 0})));
+  draw();
+  EXPECT_EQ(lines().size(), 2u);
+  live().layers.entries[0].rec.color = -7;  // layer 0 off
+  adForceRegen(d);
+  draw();
+  EXPECT_EQ(lines().size(), 0u);
 }
 
 }  // namespace
