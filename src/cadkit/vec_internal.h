@@ -266,6 +266,8 @@ bool keepDisplayLists();
 // fills (and at the end) and emptied again; `st` keeps only the bounds.
 void regenerate(AdDrawing d, const Document& doc, DrawingState& st, DrawSink* sink,
                 const std::function<void(DisplayList&)>* stream = nullptr);
+// The stream that throws the list away: a regeneration for the bounds alone (model space).
+const std::function<void(DisplayList&)>& boundsOnlyStream();
 // Regenerates when anything the cache depends on changed.
 void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink);
 // Sends the display lists through the transform of `st` into the sink.

@@ -394,7 +394,7 @@ Item& Walk::add(ItemKind k, const Attr& a, std::size_t first, std::size_t count)
 }
 
 // Copies points into the list (the flat one when they all lie at z = 0) and widens its box;
-// false (nothing kept) for a broken point.
+// false (nothing kept) for a broken point, or when only the bounds are wanted.
 bool Walk::append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat) {
   Vec3 lo = out_->lo, hi = out_->hi;
   double bad = 0;
@@ -409,6 +409,7 @@ bool Walk::append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat) 
   }
   if (bad != 0 || bad != bad) return false;
   out_->lo = lo, out_->hi = hi;
+  if (boundsOnly_) return false;  // nothing will read the points
   flat = planar;
   if (planar) {
     Vec2* v = out_->flat.append(n, first);
@@ -541,6 +542,11 @@ namespace {
 bool g_keepLists = true;
 }  // namespace
 
+const std::function<void(DisplayList&)>& boundsOnlyStream() {
+  static const std::function<void(DisplayList&)> discard = [](DisplayList&) {};
+  return discard;
+}
+
 void setKeepDisplayLists(bool keep) { g_keepLists = keep; }
 bool keepDisplayLists() { return g_keepLists; }
 
@@ -554,10 +560,10 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
   Walk w(doc, st, sink);
   const Block* model = doc.findBlock(kModelSpace);
   // Without kept lists only the bounds of model space stay (nothing to emit, or emitted as walked).
-  static const std::function<void(DisplayList&)> kDiscard = [](DisplayList&) {};
-  if (!stream && !keepDisplayLists() && st.layout.empty()) stream = &kDiscard;
+  const auto* discard = &boundsOnlyStream();
+  if (!stream && !keepDisplayLists() && st.layout.empty()) stream = discard;
   if (st.layout.empty()) {
-    w.streamTo(stream);
+    w.streamTo(stream, stream == discard);
     st.boundsOnly = stream != nullptr;
     if (model) w.space(*model, st.space, false);
   } else if (const Block* b = doc.findBlock(st.layout)) {

@@ -361,7 +361,7 @@ bool adComputeExtents(AdDrawing d, const std::string& block, Vec3& lo, Vec3& hi)
   DrawingState scratch;
   scratch.layout = sameName(block, kModelSpace) ? std::string() : block;
   scratch.generation = drawingState(d).generation;
-  regenerate(d, *doc, scratch, nullptr);
+  regenerate(d, *doc, scratch, nullptr, scratch.layout.empty() ? &boundsOnlyStream() : nullptr);
   if (!(scratch.space.lo.x <= scratch.space.hi.x)) return false;
   lo = scratch.space.lo;
   hi = scratch.space.hi;

@@ -58,7 +58,11 @@ class Walk {
   void space(const Block& b, DisplayList& out, bool layout);
   // Hands the list to `fn` and empties it whenever it has filled, between entities of the
   // space, and once at the end of it.
-  void streamTo(const std::function<void(DisplayList&)>* fn) { stream_ = fn; }
+  // `boundsOnly`: the list is thrown away, only its bounds count.
+  void streamTo(const std::function<void(DisplayList&)>* fn, bool boundsOnly) {
+    stream_ = fn;
+    boundsOnly_ = boundsOnly;
+  }
 
   // --- output, used by the entity handlers ---
   // An open polyline (closed: first point repeated by the caller) in world coordinates; `runs`
@@ -118,6 +122,7 @@ class Walk {
   std::vector<Vec3> dash_;
   double ltscale_ = 1;
   const std::function<void(DisplayList&)>* stream_ = nullptr;
+  bool boundsOnly_ = false;
   std::string_view lastLayerName_;
   int lastLayerIdx_ = -1;
 
