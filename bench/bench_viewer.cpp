@@ -213,4 +213,32 @@ void BM_RepaintExposedPart(benchmark::State& state) {
 }
 BENCHMARK(BM_RepaintExposedPart)->Unit(benchmark::kMillisecond);
 
+// What `kelvaro-cli render` does with the 200,000-entity file: no display list is kept, the
+// drawing is walked once for its extents and once straight into the picture.
+void BM_RenderMixed200kWithoutKeptList(benchmark::State& state) {
+  app();
+  viewer::startToolkit(programFolder());
+  const QString file = QString::fromStdString(mixedDrawingFile());
+  cad::adSetKeepDisplayLists(0);
+  for (auto _ : state) {
+    viewer::DrawingSession session;
+    session.setPanelSize(1920, 1080);
+    if (session.OpenDrawing(file) != 1) state.SkipWithError("cannot open");
+    session.ZoomExtents();
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    viewer::TDisplaySink sink;
+    {
+      QPainter p(&image);
+      viewer::DrawSessionDrawing(session, sink, p, {});
+    }
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    image.save(&buf, "PNG");
+    benchmark::DoNotOptimize(png.size());
+  }
+  cad::adSetKeepDisplayLists(1);
+}
+BENCHMARK(BM_RenderMixed200kWithoutKeptList)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 }  // namespace

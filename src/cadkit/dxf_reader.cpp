@@ -4,6 +4,12 @@
 #include <optional>
 #include <sstream>
 
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#include <unistd.h>
+#define KELVARO_PAGED_FILE 1
+#endif
+
 #include "cadkit/dxf_header.h"
 #include "cadkit/dxf_io.h"
 
@@ -29,9 +35,17 @@ std::string upper(std::string s) {
   return s;
 }
 
+// Told how far the reader has got: nothing before that offset is read again.
+class Consumed {
+ public:
+  virtual ~Consumed() = default;
+  virtual void before(std::size_t offset) = 0;
+};
+
 class Reader {
  public:
-  explicit Reader(std::string_view data, const ReadProgress* progress = nullptr) : src_(data), progress_(progress) {
+  explicit Reader(std::string_view data, const ReadProgress* progress = nullptr, Consumed* consumed = nullptr)
+      : src_(data), progress_(progress), consumed_(consumed) {
     doc_.binary = src_.binary();
   }
 
@@ -62,6 +76,10 @@ class Reader {
     Tag t;
     if (!src_.next(t)) return false;
     if (progress_ && *progress_ && src_.offset() >= nextReport_) reportProgress();
+    if (consumed_ && src_.offset() >= nextConsumed_) {
+      consumed_->before(src_.offset());
+      nextConsumed_ = src_.offset() + (std::size_t{1} << 20);
+    }
     if (t.code != 0)
       throw DxfError("line " + std::to_string(t.line) + ": expected group code 0, found " + std::to_string(t.code),
                      t.line);
@@ -426,6 +444,8 @@ class Reader {
 
   TagSource src_;
   const ReadProgress* progress_ = nullptr;
+  Consumed* consumed_ = nullptr;
+  std::size_t nextConsumed_ = 0;
   std::size_t nextReport_ = 0;
   int lastPercent_ = -1;
   Document doc_;
@@ -456,16 +476,70 @@ Document readDxf(std::string_view data, const ReadProgress& progress) {
   return r.run();
 }
 
+namespace {
+
+// The bytes of a file in pages of their own: the pages the reader has passed go back to the
+// system while the model grows, so a large file is not held whole beside the drawing it
+// becomes. (Read, not mapped: a file cut short by someone else cannot fault the reader.)
+class FileBytes : public Consumed {
+ public:
+  explicit FileBytes(std::size_t size) : size_(size) {
+#ifdef KELVARO_PAGED_FILE
+    if (size_ >= kPagedFrom) {
+      void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (p != MAP_FAILED) {
+        data_ = static_cast<char*>(p);
+        page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        return;
+      }
+    }
+#endif
+    heap_.resize(size_);
+    data_ = heap_.data();
+  }
+  ~FileBytes() override {
+#ifdef KELVARO_PAGED_FILE
+    if (page_) munmap(data_, size_);
+#endif
+  }
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  char* data() { return data_; }
+  std::string_view view() const { return {data_, size_}; }
+  void before(std::size_t offset) override {
+#ifdef KELVARO_PAGED_FILE
+    if (!page_) return;
+    std::size_t end = std::min(offset, size_) / page_ * page_;
+    if (end > released_) madvise(data_ + released_, end - released_, MADV_DONTNEED);
+    released_ = std::max(released_, end);
+#else
+    (void)offset;
+#endif
+  }
+
+ private:
+  static constexpr std::size_t kPagedFrom = std::size_t{4} << 20;
+  std::size_t size_ = 0, page_ = 0, released_ = 0;
+  char* data_ = nullptr;
+  std::string heap_;
+};
+
+}  // namespace
+
 Document readDxfFile(const std::filesystem::path& path, const ReadProgress& progress) {
   std::ifstream f(path, std::ios::binary);
   if (!f) throw DxfError("cannot open " + path.string(), 0);
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
   if (ec) throw DxfError("cannot read " + path.string() + ": " + ec.message(), 0);
-  std::string data(static_cast<std::size_t>(size), '\0');
-  f.read(data.data(), static_cast<std::streamsize>(size));
+  FileBytes bytes(static_cast<std::size_t>(size));
+  f.read(bytes.data(), static_cast<std::streamsize>(size));
   if (f.bad() || static_cast<std::uintmax_t>(f.gcount()) != size) throw DxfError("cannot read " + path.string(), 0);
-  return readDxf(data, progress);
+  std::string_view data = bytes.view();
+  if (std::string m; isDwg(data, &m))
+    throw DxfError("this is a DWG drawing (" + m + "); reading DWG is not supported yet", 0);
+  Reader r(data, &progress, &bytes);
+  return r.run();
 }
 
 }  // namespace kelvaro::cad

@@ -71,7 +71,8 @@ class Emitter {
     }
     Rect far{window_.x0 - kFar, window_.y0 - kFar, window_.x1 + kFar, window_.y1 + kFar};
     std::size_t n = 0;
-    for (const Item& it : l.items) {
+    for (std::size_t i = 0, count = l.items.size(); i < count; ++i) {
+      const Item& it = *l.items.at(i);
       if ((++n & 4095) == 0 && sink_.cancelled()) return;
       if (frozen && !frozen->empty() &&
           (std::find(frozen->begin(), frozen->end(), it.layer) != frozen->end() ||
@@ -82,7 +83,7 @@ class Emitter {
         case ItemKind::Polyline:
         case ItemKind::Polygon:
         case ItemKind::PolyPolygon: {
-          Rect box = it.flat ? project(xf, l.flat.data() + it.first, it.count) : project(xf, p, it.count);
+          Rect box = it.flat ? project(xf, l.flat.at(it.first), it.count) : project(xf, p, it.count);
           if (cull.misses(box)) break;
           pen(it);
           const Rect* c = clip ? (clip->contains(box) ? nullptr : clip) : (far.contains(box) ? nullptr : &far);
@@ -340,6 +341,21 @@ class Emitter {
 };
 
 }  // namespace
+
+namespace {
+Rect windowOf(const DrawingState& st) {
+  return {static_cast<double>(st.win.x0) - 1, static_cast<double>(st.win.y0) - 1, static_cast<double>(st.win.x1) + 1,
+          static_cast<double>(st.win.y1) + 1};
+}
+}  // namespace
+
+void drawStreamed(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& sink) {
+  // One emitter for the whole walk, so the sink sees the calls a kept list would give.
+  Emitter e(sink, windowOf(st));
+  const Affine paper = toAffine(st.xf);
+  const std::function<void(DisplayList&)> fn = [&](DisplayList& l) { e.list(l, paper, nullptr, nullptr); };
+  regenerate(d, doc, st, &sink, &fn);
+}
 
 void emit(DrawingState& st, DrawSink& sink) {
   Rect window{static_cast<double>(st.win.x0) - 1, static_cast<double>(st.win.y0) - 1, static_cast<double>(st.win.x1) + 1,

@@ -3,6 +3,10 @@
 // and the small vector maths the walk, the view code and the redraw share.
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <new>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -94,11 +98,87 @@ struct ImageSlot {
   std::size_t clipCount = 0;
 };
 
+// Points or items kept in blocks that never move: a list of millions grows without the copy a
+// doubling array makes (which briefly holds the old and the new array, half of it unused).
+// A run taken by append() is contiguous; an index names a block (high bits) and a place in it.
+// Values added one at a time have the indices 0 .. size() - 1.
+template <class P>
+class BlockStore {
+ public:
+  static constexpr unsigned kShift = 16;
+  static constexpr std::size_t kBlock = std::size_t{1} << kShift;
+  static_assert(std::is_trivially_copyable_v<P> && std::is_trivially_destructible_v<P>);
+
+  BlockStore() = default;
+  BlockStore(const BlockStore&) = delete;
+  BlockStore& operator=(const BlockStore&) = delete;
+  BlockStore(BlockStore&&) noexcept = default;
+  BlockStore& operator=(BlockStore&&) noexcept = default;
+
+  // Room for n contiguous points; `first` is the index of the first of them.
+  P* append(std::size_t n, std::size_t& first) {
+    count_ += n;
+    if (n > kBlock) {  // a run longer than a block gets blocks of its own
+      std::size_t m = (n + kBlock - 1) / kBlock;
+      P* base = allocate(n);
+      first = blocks_.size() << kShift;
+      for (std::size_t j = 0; j < m; ++j) blocks_.push_back(base + j * kBlock);
+      next_ = blocks_.size() << kShift;
+      return base;
+    }
+    if ((next_ >> kShift) == blocks_.size() || (next_ & (kBlock - 1)) + n > kBlock) {
+      next_ = blocks_.size() << kShift;
+      blocks_.push_back(allocate(kBlock));
+    }
+    first = next_;
+    next_ += n;
+    return at(first);
+  }
+  P& push_back(const P& v) {
+    std::size_t i;
+    P* p = append(1, i);
+    *p = v;
+    return *p;
+  }
+  P* at(std::size_t i) { return blocks_[i >> kShift] + (i & (kBlock - 1)); }
+  const P* at(std::size_t i) const { return blocks_[i >> kShift] + (i & (kBlock - 1)); }
+  std::size_t size() const { return count_; }  // points kept
+  bool empty() const { return count_ == 0; }
+  void clear() {
+    owned_.clear();
+    blocks_.clear();
+    next_ = count_ = 0;
+    firstIsBlock_ = false;
+  }
+  // Empties the store but keeps its first block for reuse (a buffer refilled again and again).
+  void rewind() {
+    if (!firstIsBlock_ || owned_.empty()) return clear();  // nothing kept, or a long run of its own
+    owned_.resize(1);
+    blocks_.resize(1);
+    next_ = count_ = 0;
+  }
+
+ private:
+  struct Free {
+    void operator()(P* p) const { ::operator delete(p); }
+  };
+  // Left uninitialised: pages are only touched as points are written.
+  P* allocate(std::size_t n) {
+    if (owned_.empty()) firstIsBlock_ = n == kBlock;
+    owned_.emplace_back(static_cast<P*>(::operator new(n * sizeof(P))));
+    return owned_.back().get();
+  }
+  std::vector<std::unique_ptr<P, Free>> owned_;
+  std::vector<P*> blocks_;
+  std::size_t next_ = 0, count_ = 0;
+  bool firstIsBlock_ = false;
+};
+
 // A regenerated space: everything resolved, in world coordinates.
 struct DisplayList {
-  std::vector<Item> items;
+  BlockStore<Item> items;
   std::vector<Vec3> pts;
-  std::vector<Vec2> flat;  // points of items that lie in the plane z = 0 (most of a 2D drawing)
+  BlockStore<Vec2> flat;  // points of items that lie in the plane z = 0 (most of a 2D drawing)
   std::vector<int> rings;
   std::vector<TtfItem> ttf;
   std::vector<ImageSlot> images;
@@ -107,6 +187,8 @@ struct DisplayList {
   Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};  // of finite geometry (not xlines)
   bool empty() const { return items.empty(); }
   void clear();
+  // Empties the list but keeps its bounds (and storage for refilling).
+  void clearContents();
   void grow(Vec3 p) {
     if (p.x < lo.x) lo.x = p.x;
     if (p.y < lo.y) lo.y = p.y;
@@ -158,6 +240,7 @@ struct DrawingState {
   RegenKey key;
   bool ttfAsked = false;      // some text asked the sink about a TrueType font
   bool builtWithSink = false; // false: built for extents only
+  bool boundsOnly = false;    // the lists were walked without being kept: only their bounds are
   DisplayList space;          // the layout's (or model space's) own geometry
   DisplayList model;          // model space for the viewports of a paper-space layout
   std::vector<ViewportView> viewports;
@@ -176,12 +259,24 @@ int curveSegments(double radians);
 
 // Bounds of one regeneration (points kept, entities visited); defaults 16 and 50 million.
 void setRegenLimits(std::size_t points, std::size_t visits);
+// Whether regenerations keep their display lists (the default) so that a redraw only emits
+// them; without, every draw of model space walks the drawing again through a small buffer
+// (a single picture of a large drawing then needs little more memory than the drawing).
+void setKeepDisplayLists(bool keep);
+bool keepDisplayLists();
 // Regenerates the display lists of `st` for drawing `doc` (sink may be null: extents only).
-void regenerate(AdDrawing d, const Document& doc, DrawingState& st, DrawSink* sink);
+// With `stream`, model space is walked through a small list handed to `stream` whenever it
+// fills (and at the end) and emptied again; `st` keeps only the bounds.
+void regenerate(AdDrawing d, const Document& doc, DrawingState& st, DrawSink* sink,
+                const std::function<void(DisplayList&)>* stream = nullptr);
+// The stream that throws the list away: a regeneration for the bounds alone (model space).
+const std::function<void(DisplayList&)>& boundsOnlyStream();
 // Regenerates when anything the cache depends on changed.
 void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink);
 // Sends the display lists through the transform of `st` into the sink.
 void emit(DrawingState& st, DrawSink& sink);
+// Walks model space straight through the transform of `st` into the sink, keeping no list.
+void drawStreamed(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& sink);
 
 // Projects a world box through a view; false when the box is empty.
 bool viewBox(const AdViewRecord& v, Vec3 lo, Vec3 hi, double& x0, double& y0, double& x1, double& y1);

@@ -85,6 +85,16 @@ void setRegenLimits(std::size_t points, std::size_t visits) {
   Walk::maxVisits = visits;
 }
 
+void DisplayList::clearContents() {
+  items.rewind();
+  pts.clear();
+  flat.rewind();
+  rings.clear();
+  ttf.clear();
+  images.clear();
+  ole.clear();
+}
+
 void DisplayList::clear() {
   items.clear();
   pts.clear();
@@ -184,26 +194,22 @@ const Object* Walk::object(Handle h) {
 
 void Walk::space(const Block& b, DisplayList& out, bool layout) {
   out_ = &out;
-  // Room for what the entities will most likely need, so the lists grow without copying.
-  std::size_t items = 0, pts = 0;
-  std::size_t circle = static_cast<std::size_t>(curveSegments(2 * M_PI)) + 1;
-  for (const auto& e : b.entities) {
-    ++items;
-    if (e.is<Line>()) pts += 2;
-    else if (e.is<Circle>() || e.is<Ellipse>()) pts += circle;
-    else if (e.is<Arc>()) pts += circle / 2;
-    else if (const auto* p = e.as<LwPolyline>()) pts += 2 * p->vertices.size() + 2;
-    else if (const auto* t = e.as<Text>()) pts += 12 * t->text.size(), items += 3 * t->text.size();
-    else pts += 8;
-  }
-  out.items.reserve(out.items.size() + items);
-  out.flat.reserve(out.flat.size() + pts);
   layout_ = layout;
   Attr top;
   Affine id;
+  // A streamed list is handed on at about one block of points or items.
+  constexpr std::size_t kStreamAt = BlockStore<Vec2>::kBlock / 2;
   for (const auto& e : b.entities) {
     if (aborted_) break;
     entity(e, id, top, false, 0);
+    if (stream_ && out.flat.size() + out.pts.size() + out.items.size() > kStreamAt) {
+      (*stream_)(out);
+      out.clearContents();
+    }
+  }
+  if (stream_) {
+    (*stream_)(out);
+    out.clearContents();
   }
   layout_ = false;
 }
@@ -388,12 +394,11 @@ Item& Walk::add(ItemKind k, const Attr& a, std::size_t first, std::size_t count)
   it.topLayer = a.topLayer;
   it.first = static_cast<std::uint32_t>(first);
   it.count = static_cast<std::uint32_t>(count);
-  out_->items.push_back(it);
-  return out_->items.back();
+  return out_->items.push_back(it);
 }
 
 // Copies points into the list (the flat one when they all lie at z = 0) and widens its box;
-// false (nothing kept) for a broken point.
+// false (nothing kept) for a broken point, or when only the bounds are wanted.
 bool Walk::append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat) {
   Vec3 lo = out_->lo, hi = out_->hi;
   double bad = 0;
@@ -408,12 +413,11 @@ bool Walk::append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat) 
   }
   if (bad != 0 || bad != bad) return false;
   out_->lo = lo, out_->hi = hi;
+  if (boundsOnly_) return false;  // nothing will read the points
   flat = planar;
   if (planar) {
-    auto& v = out_->flat;
-    first = v.size();
-    if (v.capacity() < first + n) v.reserve(std::max(first + n, 2 * v.capacity()));
-    for (std::size_t i = 0; i < n; ++i) v.push_back({p[i].x, p[i].y});
+    Vec2* v = out_->flat.append(n, first);
+    for (std::size_t i = 0; i < n; ++i) v[i] = {p[i].x, p[i].y};
   } else {
     first = out_->pts.size();
     out_->pts.insert(out_->pts.end(), p, p + n);
@@ -552,15 +556,34 @@ void Walk::infinite(Vec3 p, Vec3 dir, bool ray, const Attr& a) {
 
 // --- regeneration ------------------------------------------------------------------------------
 
-void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink) {
+namespace {
+bool g_keepLists = true;
+}  // namespace
+
+const std::function<void(DisplayList&)>& boundsOnlyStream() {
+  static const std::function<void(DisplayList&)> discard = [](DisplayList&) {};
+  return discard;
+}
+
+void setKeepDisplayLists(bool keep) { g_keepLists = keep; }
+bool keepDisplayLists() { return g_keepLists; }
+
+void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink,
+                const std::function<void(DisplayList&)>* stream) {
   st.space.clear();
   st.model.clear();
   st.viewports.clear();
   st.ttfAsked = false;
   st.pointViewHeight = 0;
+  st.boundsOnly = false;
   Walk w(doc, st, sink);
   const Block* model = doc.findBlock(kModelSpace);
+  // Without kept lists only the bounds of model space stay (nothing to emit, or emitted as walked).
+  const auto* discard = &boundsOnlyStream();
+  if (!stream && !keepDisplayLists() && st.layout.empty()) stream = discard;
   if (st.layout.empty()) {
+    w.streamTo(stream, stream == discard);
+    st.boundsOnly = stream != nullptr;
     if (model) w.space(*model, st.space, false);
   } else if (const Block* b = doc.findBlock(st.layout)) {
     w.space(*b, st.space, true);
@@ -577,7 +600,8 @@ void ensureRegen(AdDrawing d, DrawingState& st, DrawSink* sink) {
   const Document* doc = adDocument(d);
   if (!doc) return;
   bool stale = !st.valid || !(st.key == keyOf(*doc, st)) || (sink && !st.builtWithSink && st.ttfAsked) ||
-               (st.pointViewHeight > 0 && st.view.height != st.pointViewHeight);
+               (st.pointViewHeight > 0 && st.view.height != st.pointViewHeight) ||
+               (st.boundsOnly && keepDisplayLists());
   if (stale) regenerate(d, *doc, st, sink);
 }
 

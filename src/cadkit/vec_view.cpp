@@ -343,6 +343,8 @@ void adCurrentWorldToPixel(AdDrawing d, const Vec3& w, double& px, double& py) {
 
 void adForceRegen(AdDrawing d) { drawingState(d).valid = false; }
 
+void adSetKeepDisplayLists(int keep) { setKeepDisplayLists(keep != 0); }
+
 void adSetInterpolationQuality(int q) {
   if (q >= 1 && q <= 50) g_quality = q;
 }
@@ -359,7 +361,7 @@ bool adComputeExtents(AdDrawing d, const std::string& block, Vec3& lo, Vec3& hi)
   DrawingState scratch;
   scratch.layout = sameName(block, kModelSpace) ? std::string() : block;
   scratch.generation = drawingState(d).generation;
-  regenerate(d, *doc, scratch, nullptr);
+  regenerate(d, *doc, scratch, nullptr, scratch.layout.empty() ? &boundsOnlyStream() : nullptr);
   if (!(scratch.space.lo.x <= scratch.space.hi.x)) return false;
   lo = scratch.space.lo;
   hi = scratch.space.hi;
@@ -370,6 +372,14 @@ int adDrawDrawing(AdDrawing d, DrawSink& sink) {
   if (!adDocument(d)) return 0;
   DrawingState& st = drawingState(d);
   try {
+    if (!keepDisplayLists() && st.layout.empty()) {
+      if (!st.haveTransform) {
+        st.win = {0, 0, 100, 100};
+        adInitVectorize(d, st.view, st.win, st.xf, {});
+      }
+      drawStreamed(d, *adDocument(d), st, sink);
+      return 1;
+    }
     ensureRegen(d, st, &sink);
     if (!st.haveTransform) {
       st.win = {0, 0, 100, 100};

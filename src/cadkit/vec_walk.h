@@ -1,6 +1,7 @@
 #pragma once
 // The regeneration walk: what it carries while it descends through blocks, and the output
 // calls every entity handler uses (they apply linetypes and fill the display list).
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -68,6 +69,13 @@ class Walk {
   ~Walk();
   // Walks one block of entities into `out` (with viewports noted when `layout`).
   void space(const Block& b, DisplayList& out, bool layout);
+  // Hands the list to `fn` and empties it whenever it has filled, between entities of the
+  // space, and once at the end of it.
+  // `boundsOnly`: the list is thrown away, only its bounds count.
+  void streamTo(const std::function<void(DisplayList&)>* fn, bool boundsOnly) {
+    stream_ = fn;
+    boundsOnly_ = boundsOnly;
+  }
 
   // --- output, used by the entity handlers ---
   // An open polyline (closed: first point repeated by the caller) in world coordinates; `runs`
@@ -126,6 +134,8 @@ class Walk {
   TextStyle defaultStyle_;
   std::vector<Vec3> dash_;
   double ltscale_ = 1;
+  const std::function<void(DisplayList&)>* stream_ = nullptr;
+  bool boundsOnly_ = false;
   std::string_view lastLayerName_;
   int lastLayerIdx_ = -1;
 

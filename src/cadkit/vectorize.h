@@ -111,6 +111,11 @@ int adMakeViewTransform(AdDrawing d, AdViewRecord& view, const AdPixelWindow& wi
 // transform and emit it. 0 for an unknown handle; a failure inside (out of memory) is thrown.
 int adDrawDrawing(AdDrawing d, DrawSink& sink);
 void adForceRegen(AdDrawing d);
+// 1 (the default): a regeneration keeps its display list so later draws only emit it. 0: every
+// draw of model space walks the drawing again straight into the sink and keeps nothing but the
+// extents, for one picture of a large drawing (batch rendering). Paper-space layouts are always
+// kept. Applies to regenerations from now on, for every drawing.
+void adSetKeepDisplayLists(int keep);
 // The view record to the drawing's extents (computed from the geometry when the header's
 // are missing or wrong).
 int adZoomExtents(AdDrawing d, AdViewRecord& view);

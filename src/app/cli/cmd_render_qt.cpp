@@ -89,6 +89,12 @@ int run(const std::vector<std::string>& argv, Io& io) {
   auto app = ensureGuiApp();
 
   if (!startToolkit(QCoreApplication::applicationDirPath())) throw Failure("the drawing toolkit could not be started");
+  // One picture: the drawing is walked straight into it and no display list is kept, which
+  // for a large drawing would take several times the memory of the drawing itself.
+  cad::adSetKeepDisplayLists(0);
+  struct KeepLists {
+    ~KeepLists() { cad::adSetKeepDisplayLists(1); }
+  } keepLists;
   DrawingSession session;
   session.setPanelSize(width, height);
   session.SetCurveQuality(quality);
