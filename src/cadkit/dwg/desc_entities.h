@@ -599,8 +599,15 @@ template <class V> void dwgBody(V& v, MLine& e, Links&) {
     }
   }
   if (v.reading()) e.styleElements = lines;
-  v.H(e.styleHandle, 5);
-  v.nameRef(Names::MLineStyle, e.style);
+  // One reference to the style: the model keeps both its handle and its name.
+  if constexpr (V::kReading) {
+    v.H(e.styleHandle, 5);
+    e.style = v.ctx().names.name(Names::MLineStyle, e.styleHandle.v);
+  } else {
+    Handle h{v.ctx().names.handle(Names::MLineStyle, e.style)};
+    if (!h) h = e.styleHandle;
+    v.H(h, 5);
+  }
 }
 
 template <class V> void dwgBody(V& v, Viewport& e, Links&) {
