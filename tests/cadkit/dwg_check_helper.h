@@ -16,6 +16,7 @@ struct CheckedDwg {
   std::string file, error, line;
   std::vector<std::string> layers;
   std::map<std::string, int> entities;
+  std::map<std::string, int> objects;  // every stored object by type, without "DWG_TYPE_"
 };
 
 // Why the reader cannot run here, or empty when it can.
@@ -77,11 +78,13 @@ inline CheckedDwg parseCheckedDwg(const std::string& line) {
       if (i < line.size() && line[i] == ',') ++i;
     }
   }
-  if (std::size_t i = after("entities"); i != std::string::npos && line[i] == '{') {
+  for (auto [key, into] : {std::pair{"entities", &r.entities}, std::pair{"objects", &r.objects}}) {
+    std::size_t i = after(key);
+    if (i == std::string::npos || line[i] != '{') continue;
     ++i;
     while (i < line.size() && line[i] == '"' && detail::jsonString(line, i, s) && i < line.size() && line[i] == ':') {
       std::size_t used = 0;
-      r.entities[s] = std::stoi(line.substr(i + 1), &used);
+      (*into)[s] = std::stoi(line.substr(i + 1), &used);
       i += 1 + used;
       if (i < line.size() && line[i] == ',') ++i;
     }

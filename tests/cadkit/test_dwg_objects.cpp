@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 
+#include "cadkit/dwg/desc_objects.h"
 #include "cadkit/dwg/dwg_io.h"
 #include "dwg_check_helper.h"
 #include "sample_drawing.h"
@@ -97,6 +99,251 @@ TEST(DwgMLine, UnevenParametersSurviveEveryRelease) {
     EXPECT_EQ(got->vertices, ml.vertices);
     EXPECT_EQ(got->scale, ml.scale);
     EXPECT_EQ(got->justification, ml.justification);
+  }
+}
+
+// --- objects kept as their tags ----------------------------------------------------------------
+
+using dwg::TagObject;
+using dwg::TagObjectRec;
+const TagObject kKinds[] = {TagObject::Group, TagObject::MLineStyle, TagObject::DictionaryVar, TagObject::Placeholder,
+                            TagObject::DictionaryDefault, TagObject::IdBuffer};
+
+TagObjectRec sampleRec(TagObject k) {
+  TagObjectRec r;
+  switch (k) {
+    case TagObject::Group:
+      r.name = "north walls", r.flags = 0, r.selectable = 1, r.refs = {Handle{0x41}, Handle{0x1F3}};
+      break;
+    case TagObject::MLineStyle:
+      r.name = "WALLS", r.text = "two skins", r.flags = 2 | 16, r.fill = 3, r.startAngle = 45, r.endAngle = 90;
+      r.lines = {{0.5, 1, "BYLAYER"}, {0, 256, "DASHED"}, {-0.5, 0, "BYBLOCK"}};
+      break;
+    case TagObject::DictionaryVar: r.schema = 0, r.text = "1:50"; break;
+    case TagObject::DictionaryDefault:
+      r.cloning = 1, r.entries = {{"Normal", Handle{0x0F}, 0}, {"Heavy", Handle{0x2A}, 0}}, r.dflt = Handle{0x0F};
+      break;
+    case TagObject::IdBuffer: r.refs = {Handle{0x51}, Handle{0x52}, Handle{0x7FF}}; break;
+    default: break;
+  }
+  return r;
+}
+
+// Each description written and read back through its visitor pair, in every release, gives the
+// same tags; cut short it fails without running past its data.
+TEST(DwgTagObjects, EveryDescriptionRoundTripsInEveryRelease) {
+  const std::vector<std::string> linetypes = {"CONTINUOUS", "DASHED"};
+  for (Release rel : kReleases)
+    for (TagObject k : kKinds) {
+      SCOPED_TRACE(std::string(releaseName(rel)) + " kind " + std::to_string(int(k)));
+      dwg::Ctx ctx;
+      ctx.rel = rel;
+      ctx.maint = 6;
+      TagObjectRec in = sampleRec(k);
+      dwg::BitWriter dat(rel), hdl(rel);
+      dwg::ObjOut out(dat, hdl, ctx);
+      dwg::dwgTagObject(out, k, in, linetypes);
+      auto d = dat.data(), h = hdl.data();
+      dwg::BitReader rd(d, rel), rh(h, rel);
+      dwg::ObjIn v(rd, rh, ctx, 0x99);
+      TagObjectRec back;
+      dwg::dwgTagObject(v, k, back, linetypes);
+      EXPECT_TRUE(v.ok());
+      EXPECT_EQ(dwg::tagObjectTags(k, back), dwg::tagObjectTags(k, in));
+      // The tags give back the record they came from.
+      EXPECT_EQ(dwg::tagObjectTags(k, dwg::tagObjectFromTags(k, dwg::tagObjectTags(k, in))), dwg::tagObjectTags(k, in));
+      if (k == TagObject::Placeholder) continue;
+      // Half the data and no handles: reading stops with a failure and holds no invented lists.
+      std::vector<std::uint8_t> half(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(d.size() / 2));
+      dwg::BitReader hd(half, rel), none(std::span<const std::uint8_t>(), rel);
+      dwg::ObjIn cut(hd, none, ctx, 0x99);
+      TagObjectRec broken;
+      dwg::dwgTagObject(cut, k, broken, linetypes);
+      EXPECT_FALSE(cut.ok());
+      EXPECT_LE(broken.refs.size(), in.refs.size());
+      EXPECT_LE(broken.lines.size(), in.lines.size());
+    }
+}
+
+// A count far beyond the data is refused before anything is sized by it.
+TEST(DwgTagObjects, HugeCountsAreRefused) {
+  dwg::Ctx ctx;
+  dwg::BitWriter dat(Release::R2000);
+  dat.TV("g");
+  dat.BS(0);
+  dat.BS(1);
+  dat.BL(50'000'000);
+  auto d = dat.data();
+  dwg::BitReader rd(d, Release::R2000), rh(std::span<const std::uint8_t>(), Release::R2000);
+  dwg::ObjIn v(rd, rh, ctx, 1);
+  TagObjectRec r;
+  dwg::dwgTagObject(v, TagObject::Group, r, {});
+  EXPECT_FALSE(v.ok());
+  EXPECT_TRUE(r.refs.empty());
+}
+
+Object tagObject(Document& d, TagObject k, const char* type, Handle owner) {
+  Object o;
+  o.frame.handle = d.newHandle();
+  o.frame.owner = owner;
+  o.frame.extras() = dwg::tagObjectTags(k, sampleRec(k));
+  o.data = RawObject{type};
+  return o;
+}
+
+// A drawing holding one object of each kind, named from the root dictionary, and a multiline
+// drawn in the style it holds.
+Document drawingWithObjects() {
+  Document d = test::sampleDrawing();
+  for (auto& b : d.blocks)
+    for (auto& e : b.entities)
+      if (auto* dim = e.as<Dimension>(); dim && !d.findBlock(dim->block)) dim->block.clear();
+  if (!std::any_of(d.linetypes.entries.begin(), d.linetypes.entries.end(), [](auto& e) { return e.rec.name == "DASHED"; })) {
+    TableEntry<Linetype> lt;
+    lt.rec.name = "DASHED";
+    lt.frame.handle = d.newHandle();
+    d.linetypes.entries.push_back(lt);
+  }
+  Object root;
+  root.frame.handle = d.newHandle();
+  Dictionary rd;
+  const std::pair<TagObject, const char*> kinds[] = {
+      {TagObject::Group, "GROUP"}, {TagObject::MLineStyle, "MLINESTYLE"}, {TagObject::DictionaryVar, "DICTIONARYVAR"},
+      {TagObject::Placeholder, "ACDBPLACEHOLDER"}, {TagObject::DictionaryDefault, "ACDBDICTIONARYWDFLT"},
+      {TagObject::IdBuffer, "IDBUFFER"}};
+  std::vector<Object> objs;
+  for (auto [k, type] : kinds) {
+    objs.push_back(tagObject(d, k, type, root.frame.handle));
+    rd.entries.push_back({std::string("KELVARO_") + type, objs.back().frame.handle, 0});
+  }
+  // The group holds two real entities of model space.
+  auto& ms = d.modelSpace().entities;
+  objs[0].frame.extras() = dwg::tagObjectTags(TagObject::Group, [&] {
+    TagObjectRec g = sampleRec(TagObject::Group);
+    g.refs = {ms[0].frame.handle, ms[1].frame.handle};
+    return g;
+  }());
+  rd.entries.push_back({"ACAD_MLINESTYLE", objs[1].frame.handle, 0});
+  root.data = rd;
+  d.objects.insert(d.objects.begin(), root);
+  for (auto& o : objs) d.objects.push_back(std::move(o));
+  for (auto& e : ms)
+    if (auto* ml = e.as<MLine>()) ml->style = "WALLS", ml->styleHandle = {}, ml->styleElements = 3;
+  d.assignHandles();
+  return d;
+}
+
+std::string show(const Extras& x) {
+  std::string s;
+  for (const auto& g : x) {
+    s += "[" + g.subclass + "]";
+    for (const Tag& t : g.tags) s += " " + std::to_string(t.code) + "=" + t.asText();
+  }
+  return s;
+}
+
+// Equal tags, texts compared without case (files saved apart differ in case only).
+bool sameTags(const Extras& a, const Extras& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i].subclass != b[i].subclass || a[i].tags.size() != b[i].tags.size()) return false;
+    for (std::size_t k = 0; k < a[i].tags.size(); ++k)
+      if (!(a[i].tags[k] == b[i].tags[k]) && !sameName(a[i].tags[k].asText(), b[i].tags[k].asText())) return false;
+  }
+  return true;
+}
+
+std::map<std::uint64_t, const Object*> tagObjects(const Document& d) {
+  std::map<std::uint64_t, const Object*> m;
+  for (const auto& o : d.objects)
+    if (auto* r = std::get_if<RawObject>(&o.data); r && dwg::tagObjectOf(r->type) != TagObject::None) m[o.frame.handle.v] = &o;
+  return m;
+}
+
+void expectSameTagObjects(const Document& got, const Document& want) {
+  auto a = tagObjects(got), b = tagObjects(want);
+  ASSERT_EQ(a.size(), b.size());
+  for (auto [h, o] : b) {
+    SCOPED_TRACE(handleText(Handle{h}) + " " + objectTypeName(o->data));
+    ASSERT_TRUE(a.count(h));
+    EXPECT_EQ(objectTypeName(a[h]->data), objectTypeName(o->data));
+    EXPECT_EQ(a[h]->frame.extras(), o->frame.extras()) << show(a[h]->frame.extras()) << "\n" << show(o->frame.extras());
+  }
+}
+
+// Through DWG of every release, through DXF after DWG, and DWG to DWG again.
+TEST(DwgTagObjects, KeptThroughDwgAndDxf) {
+  Document d = drawingWithObjects();
+  for (Release rel : kReleases) {
+    SCOPED_TRACE(releaseName(rel));
+    SaveReport rep;
+    DwgReadReport rr;
+    Document back = readDwg(writeDwg(d, rel, &rep), &rr);
+    for (const auto& w : rr.warnings) ADD_FAILURE() << w;
+    for (const char* t : {"GROUP", "MLINESTYLE", "DICTIONARYVAR", "ACDBPLACEHOLDER", "ACDBDICTIONARYWDFLT", "IDBUFFER"})
+      EXPECT_EQ(rep.dropped.count(t), 0u) << t;
+    expectSameTagObjects(back, d);
+    // The multiline finds its style by name and by handle.
+    const MLine* ml = firstMLine(back);
+    ASSERT_NE(ml, nullptr);
+    EXPECT_EQ(ml->style, "WALLS");
+    const Object* style = back.findObject(ml->styleHandle);
+    ASSERT_NE(style, nullptr);
+    EXPECT_EQ(objectTypeName(style->data), "MLINESTYLE");
+    Document dxf = readDxf(writeDxf(back, rel, WriteOptions{}));
+    expectSameTagObjects(dxf, d);
+    Document again = readDwg(writeDwg(back, rel));
+    expectSameTagObjects(again, d);
+  }
+}
+
+// The sample drawings hold these objects as their DXF files do, and keep them saved as DWG.
+TEST(DwgTagObjects, CorpusObjectsMatchTheirDxfAndSurviveASave) {
+  int n = 0;
+  for (const char* name : {"example_2000", "example_r14", "example_r13", "sample_2000"}) {
+    fs::path dwg = fs::path(test::corpusDir()) / (std::string(name) + ".dwg");
+    fs::path dxf = fs::path(test::corpusDir()) / (std::string(name) + ".dxf");
+    if (!fs::exists(dwg) || !fs::exists(dxf)) continue;
+    SCOPED_TRACE(name);
+    Document a = readDwgFile(dwg), b = readDxfFile(dxf);
+    // The DXF files were saved apart from the drawings: they agree on the objects both hold.
+    auto oa = tagObjects(a), ob = tagObjects(b);
+    int common = 0;
+    for (auto [h, o] : oa) {
+      if (!ob.count(h) || objectTypeName(ob[h]->data) != objectTypeName(o->data)) continue;
+      SCOPED_TRACE(handleText(Handle{h}) + " " + objectTypeName(o->data));
+      EXPECT_TRUE(sameTags(o->frame.extras(), ob[h]->frame.extras())) << show(o->frame.extras()) << "\n" << show(ob[h]->frame.extras());
+      ++common;
+    }
+    EXPECT_GT(common, 3);
+    expectSameTagObjects(readDwg(writeDwg(a, a.release)), a);
+    expectSameTagObjects(readDwg(writeDwg(b, a.release)), b);
+    ++n;
+  }
+  if (n == 0) GTEST_SKIP() << "sample drawings not found under " << test::corpusDir();
+}
+
+// The independent reader finds each object in a file of every release.
+TEST(DwgTagObjects, IndependentReaderFindsThem) {
+  if (std::string why = test::dwgCheckMissing(); !why.empty()) GTEST_SKIP() << why;
+  Document d = drawingWithObjects();
+  fs::path dir = fs::temp_directory_path() / ("kelvaro_dwg_objects_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::vector<fs::path> files;
+  for (Release rel : kReleases) {
+    files.push_back(dir / ("objects_" + std::to_string(files.size()) + ".dwg"));
+    saveDwgFile(d, files.back(), rel);
+  }
+  std::string out;
+  auto got = test::checkDwgs(files, out);
+  fs::remove_all(dir);
+  ASSERT_EQ(got.size(), files.size()) << out;
+  for (const auto& g : got) {
+    SCOPED_TRACE(g.line);
+    EXPECT_EQ(g.error, "");
+    for (const char* t : {"GROUP", "MLINESTYLE", "DICTIONARYVAR", "PLACEHOLDER", "DICTIONARYWDFLT", "IDBUFFER"})
+      EXPECT_EQ(g.objects.count(t) ? g.objects.at(t) : 0, 1) << t;
+    EXPECT_EQ(g.entities.count("MLINE") ? g.entities.at("MLINE") : 0, 1);
   }
 }
 

@@ -585,7 +585,9 @@ template <class V> void dwgBody(V& v, MLine& e, Links&) {
     v.BD3(vx.location);
     v.BD3(vx.direction);
     v.BD3(vx.miter);
-    v.resize(vx.elements, lines, 4);
+    // Every vertex holds one element per line of the style, whatever the model holds.
+    if (v.reading()) v.resize(vx.elements, lines, 4);
+    else if (vx.elements.size() != lines) vx.elements.resize(lines);
     for (auto& el : vx.elements) {
       std::int16_t np = static_cast<std::int16_t>(el.params.size());
       v.BS(np);

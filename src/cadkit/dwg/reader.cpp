@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "cadkit/dwg/desc_entities.h"
+#include "cadkit/dwg/desc_objects.h"
 #include "cadkit/dwg/desc_tables.h"
 #include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dwg/format.h"
@@ -698,6 +699,13 @@ class Reader {
       layoutBody(v, l, plot);
       o.frame.extras().push_back({"AcDbPlotSettings", std::move(plot)});
       o.data = std::move(l);
+    } else if (TagObject k = tagObjectOf(name); k != TagObject::None) {
+      // Kept as the tags its DXF form has, like the same object read from DXF.
+      TagObjectRec r;
+      dwgTagObject(v, k, r, k == TagObject::MLineStyle ? linetypeOrder(doc_) : std::vector<std::string>{});
+      for (auto& g : tagObjectTags(k, r)) o.frame.extras().push_back(std::move(g));
+      o.data = RawObject{name};
+      doc_.unsupported[name]++;
     } else {
       o.data = RawObject{name};
       DwgRaw& raw = o.frame.dwg();

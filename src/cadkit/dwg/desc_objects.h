@@ -1,0 +1,243 @@
+#pragma once
+// Objects the model keeps as the DXF tags of their subclasses (groups, multiline styles,
+// dictionary variables, placeholders, dictionaries with a default, id buffers): each has one
+// DWG description run by ObjIn and ObjOut, and a translation to and from its tags, so a DWG
+// object and the same object read from DXF are the same model object.
+#include <cstring>
+#include <string_view>
+
+#include "cadkit/document.h"
+#include "cadkit/dwg/codec.h"
+#include "cadkit/dwg/format.h"
+
+namespace kelvaro::cad::dwg {
+
+enum class TagObject : std::uint8_t { None, Group, MLineStyle, DictionaryVar, Placeholder, DictionaryDefault, IdBuffer };
+
+inline TagObject tagObjectOf(std::string_view type) {
+  if (type == "GROUP") return TagObject::Group;
+  if (type == "MLINESTYLE") return TagObject::MLineStyle;
+  if (type == "DICTIONARYVAR") return TagObject::DictionaryVar;
+  if (type == "ACDBPLACEHOLDER") return TagObject::Placeholder;
+  if (type == "ACDBDICTIONARYWDFLT") return TagObject::DictionaryDefault;
+  if (type == "IDBUFFER") return TagObject::IdBuffer;
+  return TagObject::None;
+}
+
+// The fields of all of them; each description uses its own.
+struct TagObjectRec {
+  std::string name, text;             // group description or style name; style description or value
+  std::int16_t flags = 0, selectable = 1;  // group: unnamed (flags) and selectable; style flags
+  std::int16_t fill = 256;
+  double startAngle = 90, endAngle = 90;  // degrees
+  std::uint8_t schema = 0;
+  struct Line {
+    double offset = 0;
+    std::int16_t color = 256;
+    std::string linetype = "BYLAYER";
+  };
+  std::vector<Line> lines;
+  std::vector<DictEntry> entries;
+  std::int16_t cloning = 1;
+  std::uint8_t hardOwner = 0;
+  std::vector<Handle> refs;  // group members, id buffer ids
+  Handle dflt;
+};
+
+// Multiline style lines name their linetype by its place among the table's records.
+inline constexpr std::int16_t kLtByLayer = 32767, kLtByBlock = 32766;
+
+// The linetype records a multiline style line can name by number, in table order.
+inline std::vector<std::string> linetypeOrder(const Document& d) {
+  std::vector<std::string> names;
+  for (const auto& e : d.linetypes.entries)
+    if (!sameName(e.rec.name, "BYLAYER") && !sameName(e.rec.name, "BYBLOCK")) names.push_back(e.rec.name);
+  return names;
+}
+
+template <class V>
+void dwgTagObject(V& v, TagObject kind, TagObjectRec& r, const std::vector<std::string>& linetypes) {
+  switch (kind) {
+    case TagObject::Group: {
+      v.TV(r.name);
+      v.BS(r.flags);
+      v.BS(r.selectable);
+      std::int32_t n = static_cast<std::int32_t>(r.refs.size());
+      v.BL(n);
+      if constexpr (V::kReading) v.resizeH(r.refs, n);
+      for (Handle& h : r.refs) v.H(h, 5);
+      break;
+    }
+    case TagObject::MLineStyle: {
+      v.TV(r.name);
+      v.TV(r.text);
+      v.BS(r.flags);
+      v.CMC(r.fill);
+      v.angleBD(r.startAngle);
+      v.angleBD(r.endAngle);
+      std::uint8_t n = static_cast<std::uint8_t>(r.lines.size());
+      v.RC(n);
+      v.resize(r.lines, n, 6);
+      for (auto& l : r.lines) {
+        v.BD(l.offset);
+        v.CMC(l.color);
+        std::int16_t lt = kLtByLayer;
+        if constexpr (!V::kReading) {
+          if (sameName(l.linetype, "BYBLOCK")) lt = kLtByBlock;
+          else if (!l.linetype.empty() && !sameName(l.linetype, "BYLAYER"))
+            for (std::size_t i = 0; i < linetypes.size(); ++i)
+              if (sameName(linetypes[i], l.linetype)) lt = static_cast<std::int16_t>(i);
+        }
+        v.BS(lt);
+        if constexpr (V::kReading) {
+          if (lt == kLtByBlock) l.linetype = "BYBLOCK";
+          else if (lt >= 0 && static_cast<std::size_t>(lt) < linetypes.size()) l.linetype = linetypes[static_cast<std::size_t>(lt)];
+          else l.linetype = "BYLAYER";
+        }
+        if (!v.ok()) return;
+      }
+      break;
+    }
+    case TagObject::DictionaryVar:
+      v.RC(r.schema);
+      v.TV(r.text);
+      break;
+    case TagObject::Placeholder: break;
+    case TagObject::DictionaryDefault: {
+      std::int32_t n = static_cast<std::int32_t>(r.entries.size());
+      v.BL(n);
+      // Unlike a plain dictionary, both flags are there in every release.
+      v.BS(r.cloning);
+      v.RC(r.hardOwner);
+      v.resize(r.entries, n, 2);
+      for (auto& e : r.entries) v.TV(e.name);
+      for (auto& e : r.entries) {
+        v.H(e.handle, 2);
+        if (v.reading()) e.hard = r.hardOwner ? 1 : 0;
+      }
+      v.H(r.dflt, 5);
+      break;
+    }
+    case TagObject::IdBuffer: {
+      v.RC(r.schema);
+      std::int32_t n = static_cast<std::int32_t>(r.refs.size());
+      v.BL(n);
+      if constexpr (V::kReading) v.resizeH(r.refs, n);
+      for (Handle& h : r.refs) v.H(h, 4);
+      break;
+    }
+    case TagObject::None: break;
+  }
+}
+
+// --- the tags DXF files give these objects ------------------------------------------------------
+
+inline const char* tagObjectSubclass(TagObject k) {
+  switch (k) {
+    case TagObject::Group: return "AcDbGroup";
+    case TagObject::MLineStyle: return "AcDbMlineStyle";
+    case TagObject::DictionaryVar: return "DictionaryVariables";
+    case TagObject::DictionaryDefault: return "AcDbDictionary";
+    case TagObject::IdBuffer: return "AcDbIdBuffer";
+    default: return "";
+  }
+}
+
+inline Extras tagObjectTags(TagObject k, const TagObjectRec& r) {
+  Extras out;
+  if (k == TagObject::Placeholder || k == TagObject::None) return out;
+  std::vector<Tag> t;
+  auto handle = [](int code, Handle h) { return textTag(code, handleText(h)); };
+  switch (k) {
+    case TagObject::Group:
+      t.push_back(textTag(300, r.name));
+      t.push_back(intTag(70, r.flags));
+      t.push_back(intTag(71, r.selectable));
+      for (Handle h : r.refs) t.push_back(handle(340, h));
+      break;
+    case TagObject::MLineStyle:
+      t.push_back(textTag(2, r.name));
+      t.push_back(intTag(70, r.flags));
+      t.push_back(textTag(3, r.text));
+      t.push_back(intTag(62, r.fill));
+      t.push_back(realTag(51, r.startAngle));
+      t.push_back(realTag(52, r.endAngle));
+      t.push_back(intTag(71, static_cast<std::int64_t>(r.lines.size())));
+      for (const auto& l : r.lines) {
+        t.push_back(realTag(49, l.offset));
+        t.push_back(intTag(62, l.color));
+        t.push_back(textTag(6, l.linetype));
+      }
+      break;
+    case TagObject::DictionaryVar:
+      t.push_back(intTag(280, r.schema));
+      t.push_back(textTag(1, r.text));
+      break;
+    case TagObject::DictionaryDefault:
+      if (r.hardOwner) t.push_back(intTag(280, r.hardOwner));
+      t.push_back(intTag(281, r.cloning));
+      for (const auto& e : r.entries) {
+        t.push_back(textTag(3, e.name));
+        t.push_back(handle(e.hard ? 360 : 350, e.handle));
+      }
+      out.push_back({"AcDbDictionary", std::move(t)});
+      out.push_back({"AcDbDictionaryWithDefault", {handle(340, r.dflt)}});
+      return out;
+    case TagObject::IdBuffer:
+      for (Handle h : r.refs) t.push_back(handle(330, h));
+      break;
+    default: break;
+  }
+  out.push_back({tagObjectSubclass(k), std::move(t)});
+  return out;
+}
+
+// The record from whatever tags the object holds; missing ones keep their defaults.
+inline TagObjectRec tagObjectFromTags(TagObject k, const Extras& groups) {
+  TagObjectRec r;
+  auto ival = [](const Tag& t) { return static_cast<std::int16_t>(t.asInt()); };
+  for (const auto& g : groups)
+    for (const Tag& t : g.tags) {
+      switch (k) {
+        case TagObject::Group:
+          if (t.code == 300) r.name = t.asText();
+          else if (t.code == 70) r.flags = ival(t);
+          else if (t.code == 71) r.selectable = ival(t);
+          else if (t.code == 340) r.refs.push_back(handleFromText(t.asText()));
+          break;
+        case TagObject::MLineStyle:
+          if (t.code == 2) r.name = t.asText();
+          else if (t.code == 3) r.text = t.asText();
+          else if (t.code == 70) r.flags = ival(t);
+          else if (t.code == 51) r.startAngle = t.asReal();
+          else if (t.code == 52) r.endAngle = t.asReal();
+          else if (t.code == 49) r.lines.push_back({t.asReal(), 256, "BYLAYER"});
+          else if (t.code == 62 && r.lines.empty()) r.fill = ival(t);
+          else if (t.code == 62) r.lines.back().color = ival(t);
+          else if (t.code == 6 && !r.lines.empty()) r.lines.back().linetype = t.asText();
+          break;
+        case TagObject::DictionaryVar:
+          if (t.code == 280) r.schema = static_cast<std::uint8_t>(t.asInt());
+          else if (t.code == 1) r.text = t.asText();
+          break;
+        case TagObject::DictionaryDefault:
+          if (t.code == 280) r.hardOwner = static_cast<std::uint8_t>(t.asInt());
+          else if (t.code == 281) r.cloning = ival(t);
+          else if (t.code == 3) r.entries.push_back({t.asText(), {}, 0});
+          else if ((t.code == 350 || t.code == 360) && !r.entries.empty())
+            r.entries.back().handle = handleFromText(t.asText()), r.entries.back().hard = t.code == 360;
+          else if (t.code == 340) r.dflt = handleFromText(t.asText());
+          break;
+        case TagObject::IdBuffer:
+          if (t.code == 330) r.refs.push_back(handleFromText(t.asText()));
+          break;
+        default: break;
+      }
+    }
+  if (k == TagObject::DictionaryDefault)
+    for (const auto& e : r.entries)
+      if (e.hard) r.hardOwner = 1;
+  return r;
+}
+
+}  // namespace kelvaro::cad::dwg
