@@ -3,6 +3,7 @@
 // release in both directions and through DXF.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -100,6 +101,72 @@ TEST(DwgMLine, UnevenParametersSurviveEveryRelease) {
     EXPECT_EQ(got->scale, ml.scale);
     EXPECT_EQ(got->justification, ml.justification);
   }
+}
+
+// --- OLE frames -----------------------------------------------------------------------------------
+
+Ole2Frame sampleOle() {
+  Ole2Frame f;
+  f.oleType = 2;
+  f.tileMode = 1;
+  std::vector<std::uint8_t> b(300);
+  for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  // Corners: upper left (2, 9), upper right, lower right (6, 4), lower left.
+  const double corners[4][3] = {{2, 9, 0}, {6, 9, 0}, {6, 4, 0}, {2, 4, 0}};
+  std::memcpy(b.data() + 2, corners, sizeof corners);
+  dwg::oleFromBytes(f, b);
+  return f;
+}
+
+TEST(DwgOle2Frame, WrittenAndReadInEveryRelease) {
+  Document d;
+  Entity e = makeEntity(sampleOle());
+  e.frame.handle = d.newHandle();
+  e.common.layer = "0";
+  d.modelSpace().entities.push_back(e);
+  const Ole2Frame want = sampleOle();
+  EXPECT_EQ(want.upperLeft, (Vec3{2, 9, 0}));
+  EXPECT_EQ(want.lowerRight, (Vec3{6, 4, 0}));
+  EXPECT_EQ(want.data.size(), 3u);  // 127 + 127 + 46 bytes
+  for (Release rel : kReleases) {
+    SCOPED_TRACE(releaseName(rel));
+    SaveReport rep;
+    DwgReadReport rr;
+    Document back = readDwg(writeDwg(d, rel, &rep), &rr);
+    EXPECT_EQ(rep.dropped.count("OLE2FRAME"), 0u);
+    for (const auto& w : rr.warnings) ADD_FAILURE() << w;
+    ASSERT_EQ(back.modelSpace().entities.size(), 1u);
+    const Ole2Frame* got = back.modelSpace().entities[0].as<Ole2Frame>();
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->data, want.data);
+    EXPECT_EQ(got->length, 300);
+    EXPECT_EQ(got->oleType, want.oleType);
+    EXPECT_EQ(got->tileMode, rel >= Release::R2000 ? want.tileMode : 0);
+    EXPECT_EQ(got->upperLeft, want.upperLeft);
+    EXPECT_EQ(got->lowerRight, want.lowerRight);
+    // And on into DXF.
+    Document dxf = readDxf(writeDxf(back, rel, WriteOptions{}));
+    ASSERT_EQ(dxf.modelSpace().entities.size(), 1u);
+    EXPECT_EQ(dxf.modelSpace().entities[0].get<Ole2Frame>().data, want.data);
+  }
+}
+
+// A frame whose stored size runs past its record reads as a damaged frame, never past the data.
+TEST(DwgOle2Frame, SizeBeyondTheRecordIsRefused) {
+  dwg::Ctx ctx;
+  dwg::BitWriter dat(Release::R2000), hdl(Release::R2000);
+  dat.BS(2);
+  dat.BS(0);
+  dat.BL(1 << 30);
+  dat.RC(1);
+  auto bytes = dat.data();
+  dwg::BitReader rd(bytes, Release::R2000), rh(hdl.data(), Release::R2000);
+  dwg::ObjIn v(rd, rh, ctx, 1);
+  Ole2Frame f;
+  dwg::Links l;
+  dwg::dwgBody(v, f, l);
+  EXPECT_FALSE(v.ok());
+  EXPECT_TRUE(f.data.empty());
 }
 
 // --- objects kept as their tags ----------------------------------------------------------------
@@ -229,6 +296,9 @@ Document drawingWithObjects() {
   for (auto& o : objs) d.objects.push_back(std::move(o));
   for (auto& e : ms)
     if (auto* ml = e.as<MLine>()) ml->style = "WALLS", ml->styleHandle = {}, ml->styleElements = 3;
+  Entity ole = makeEntity(sampleOle());
+  ole.frame.handle = d.newHandle();
+  ms.push_back(ole);
   d.assignHandles();
   return d;
 }
@@ -343,7 +413,7 @@ TEST(DwgTagObjects, IndependentReaderFindsThem) {
     EXPECT_EQ(g.error, "");
     for (const char* t : {"GROUP", "MLINESTYLE", "DICTIONARYVAR", "PLACEHOLDER", "DICTIONARYWDFLT", "IDBUFFER"})
       EXPECT_EQ(g.objects.count(t) ? g.objects.at(t) : 0, 1) << t;
-    EXPECT_EQ(g.entities.count("MLINE") ? g.entities.at("MLINE") : 0, 1);
+    for (const char* t : {"MLINE", "OLE2FRAME"}) EXPECT_EQ(g.entities.count(t) ? g.entities.at(t) : 0, 1) << t;
   }
 }
 

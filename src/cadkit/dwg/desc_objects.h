@@ -3,6 +3,7 @@
 // dictionary variables, placeholders, dictionaries with a default, id buffers): each has one
 // DWG description run by ObjIn and ObjOut, and a translation to and from its tags, so a DWG
 // object and the same object read from DXF are the same model object.
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -238,6 +239,68 @@ inline TagObjectRec tagObjectFromTags(TagObject k, const Extras& groups) {
     for (const auto& e : r.entries)
       if (e.hard) r.hardOwner = 1;
   return r;
+}
+
+// --- OLE frames -----------------------------------------------------------------------------------
+
+// The model keeps an OLE frame's data as DXF does: hexadecimal chunks of 127 bytes.
+inline std::vector<std::uint8_t> oleBytes(const Ole2Frame& f) {
+  std::vector<std::uint8_t> out;
+  auto nib = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(c | 0x20);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+  };
+  for (const auto& chunk : f.data)
+    for (std::size_t i = 0; i + 1 < chunk.size(); i += 2) {
+      int hi = nib(chunk[i]), lo = nib(chunk[i + 1]);
+      if (hi < 0 || lo < 0) break;
+      out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+    }
+  return out;
+}
+
+inline void oleFromBytes(Ole2Frame& f, const std::vector<std::uint8_t>& b) {
+  static const char* d = "0123456789ABCDEF";
+  f.data.clear();
+  for (std::size_t at = 0; at < b.size(); at += 127) {
+    std::string chunk;
+    for (std::size_t i = at; i < std::min(b.size(), at + 127); ++i) chunk += d[b[i] >> 4], chunk += d[b[i] & 15];
+    f.data.push_back(std::move(chunk));
+  }
+  f.length = static_cast<std::int32_t>(b.size());
+  // The data opens with the frame's four corners (after a two-byte word), upper left first and
+  // lower right third; DXF repeats the two as points.
+  auto corner = [&](std::size_t off) {
+    double v[3];
+    std::memcpy(v, b.data() + off, sizeof v);
+    return Vec3{v[0], v[1], v[2]};
+  };
+  if (b.size() >= 0x80) {
+    Vec3 ul = corner(2), lr = corner(50);
+    if (std::isfinite(ul.x) && std::isfinite(ul.y) && std::isfinite(lr.x) && std::isfinite(lr.y) &&
+        std::fabs(ul.x) < 1e100 && std::fabs(ul.y) < 1e100 && std::fabs(lr.x) < 1e100 && std::fabs(lr.y) < 1e100)
+      f.upperLeft = ul, f.lowerRight = lr;
+  }
+}
+
+template <class V> void dwgBody(V& v, Ole2Frame& e, Links&) {
+  v.BS(e.oleType);
+  v.BS(e.tileMode, kR2000);
+  std::vector<std::uint8_t> data;
+  if constexpr (!V::kReading) data = oleBytes(e);
+  std::int32_t n = static_cast<std::int32_t>(data.size());
+  v.BL(n);
+  if constexpr (V::kReading) {
+    if (n < 0 || static_cast<std::size_t>(n) > v.data().bitsLeft() / 8) {
+      v.data().fail();
+      return;
+    }
+  }
+  v.bytes(data, static_cast<std::size_t>(n));
+  std::uint8_t lockAspect = 0;
+  v.RC(lockAspect, kR2000);
+  if constexpr (V::kReading) oleFromBytes(e, data);
 }
 
 }  // namespace kelvaro::cad::dwg

@@ -602,6 +602,7 @@ class Reader {
       case kViewport: dwgBody(v, *as(Viewport{}), l); break;
       case kLwPolyline: dwgBody(v, *as(LwPolyline{}), l); break;
       case kHatch: dwgBody(v, *as(Hatch{}), l); break;
+      case kOle2Frame: dwgBody(v, *as(Ole2Frame{}), l); break;
       case kDimOrdinate: case kDimLinear: case kDimAligned: case kDimAng3pt: case kDimAng2ln: case kDimRadius:
       case kDimDiameter: dimensionBody(v, *as(Dimension{}), p.type); break;
       case kInsert: case kMInsert: {

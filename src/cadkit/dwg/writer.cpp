@@ -419,10 +419,6 @@ class Writer {
         return false;
       }
     }
-    if (e.is<Ole2Frame>()) {
-      dropped("OLE2FRAME");
-      return false;
-    }
     return true;
   }
 
@@ -551,6 +547,7 @@ class Writer {
           else if constexpr (std::is_same_v<T, AttDef>) simple(e, kAttdef, l, x);
           else if constexpr (std::is_same_v<T, Leader>) simple(e, kLeader, l, x);
           else if constexpr (std::is_same_v<T, MLine>) simple(e, kMLine, l, x);
+          else if constexpr (std::is_same_v<T, Ole2Frame>) simple(e, kOle2Frame, l, x);
           else if constexpr (std::is_same_v<T, Viewport>) simple(e, kViewport, l, x);
           else if constexpr (std::is_same_v<T, LwPolyline>) simple(e, r2000 ? int(kLwPolyline) : classType("LWPOLYLINE"), l, x);
           else if constexpr (std::is_same_v<T, Hatch>) simple(e, r2000 ? int(kHatch) : classType("HATCH"), l, x);
