@@ -169,6 +169,90 @@ TEST(DwgOle2Frame, SizeBeyondTheRecordIsRefused) {
   EXPECT_TRUE(f.data.empty());
 }
 
+// --- paper-space viewports -------------------------------------------------------------------------
+
+// R13 and R14 keep the view in extended data: every field the model holds comes back.
+TEST(DwgViewport, ViewSurvivesEveryRelease) {
+  Document d = test::sampleDrawing();
+  Viewport* vp = nullptr;
+  for (auto& e : d.paperSpace().entities)
+    if ((vp = e.as<Viewport>())) break;
+  ASSERT_NE(vp, nullptr);
+  vp->viewTarget = {1, 2, 3};
+  vp->viewDirection = {0.5, -0.5, 0.7};
+  vp->twist = 15;
+  vp->viewHeight = 120;
+  vp->viewCenter = {50, 60};
+  vp->lens = 35;
+  vp->frontClip = 2;
+  vp->backClip = -3;
+  vp->circleZoom = 500;
+  vp->snapAngle = 30;
+  vp->snapBase = {1, 1};
+  vp->snapSpacing = {0.5, 0.25};
+  vp->gridSpacing = {10, 20};
+  vp->flags = 1 | 2 | 32 | 128 | 256 | 512 | 2048 | 8192;
+  vp->frozenLayers = {d.layers.entries.back().frame.handle};
+  const Viewport want = *vp;
+  for (Release rel : kReleases) {
+    SCOPED_TRACE(releaseName(rel));
+    DwgReadReport rr;
+    Document back = readDwg(writeDwg(d, rel), &rr);
+    for (const auto& w : rr.warnings) ADD_FAILURE() << w;
+    const Viewport* got = nullptr;
+    const Entity* ent = nullptr;
+    for (auto& e : back.paperSpace().entities)
+      if ((got = e.as<Viewport>())) {
+        ent = &e;
+        break;
+      }
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->viewTarget, want.viewTarget);
+    EXPECT_EQ(got->viewDirection, want.viewDirection);
+    EXPECT_EQ(got->viewCenter, want.viewCenter);
+    EXPECT_EQ(got->viewHeight, want.viewHeight);
+    EXPECT_NEAR(got->twist, want.twist, 1e-12);
+    EXPECT_EQ(got->lens, want.lens);
+    EXPECT_EQ(got->frontClip, want.frontClip);
+    EXPECT_EQ(got->backClip, want.backClip);
+    EXPECT_EQ(got->circleZoom, want.circleZoom);
+    EXPECT_EQ(got->snapSpacing, want.snapSpacing);
+    EXPECT_EQ(got->gridSpacing, want.gridSpacing);
+    EXPECT_EQ(got->flags, want.flags);
+    EXPECT_EQ(got->frozenLayers, want.frozenLayers);
+    // The view is in the fields only, not also in extended data.
+    for (const Tag& t : ent->frame.xdata()) EXPECT_FALSE(t.code == 1000 && t.asText() == "MVIEW");
+    // Saved again the view is still there.
+    Document again = readDwg(writeDwg(back, rel));
+    for (auto& e : again.paperSpace().entities)
+      if (auto* v = e.as<Viewport>()) EXPECT_EQ(v->viewCenter, want.viewCenter);
+  }
+}
+
+// The R14 sample's viewports have their views, and keep them saved as 2000.
+TEST(DwgViewport, R14SampleViewsSurviveASaveAs2000) {
+  fs::path f = fs::path(test::corpusDir()) / "example_r14.dwg";
+  if (!fs::exists(f)) GTEST_SKIP() << f << " not found";
+  Document d = readDwgFile(f);
+  std::vector<Viewport> views;
+  for (const auto& b : d.blocks)
+    for (const auto& e : b.entities)
+      if (auto* v = e.as<Viewport>()) views.push_back(*v);
+  ASSERT_FALSE(views.empty());
+  EXPECT_TRUE(std::any_of(views.begin(), views.end(), [](const Viewport& v) { return v.viewHeight != 1; }));
+  Document back = readDwg(writeDwg(d, Release::R2000));
+  std::vector<Viewport> after;
+  for (const auto& b : back.blocks)
+    for (const auto& e : b.entities)
+      if (auto* v = e.as<Viewport>()) after.push_back(*v);
+  ASSERT_EQ(after.size(), views.size());
+  for (std::size_t i = 0; i < views.size(); ++i) {
+    EXPECT_EQ(after[i].viewCenter, views[i].viewCenter) << i;
+    EXPECT_EQ(after[i].viewHeight, views[i].viewHeight) << i;
+    EXPECT_EQ(after[i].viewDirection, views[i].viewDirection) << i;
+  }
+}
+
 // --- objects kept as their tags ----------------------------------------------------------------
 
 using dwg::TagObject;

@@ -3,6 +3,7 @@
 // dictionary variables, placeholders, dictionaries with a default, id buffers): each has one
 // DWG description run by ObjIn and ObjOut, and a translation to and from its tags, so a DWG
 // object and the same object read from DXF are the same model object.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -301,6 +302,103 @@ template <class V> void dwgBody(V& v, Ole2Frame& e, Links&) {
   std::uint8_t lockAspect = 0;
   v.RC(lockAspect, kR2000);
   if constexpr (V::kReading) oleFromBytes(e, data);
+}
+
+// --- paper-space viewports of R13 and R14 ---------------------------------------------------------
+
+// These releases keep a viewport's view in its "ACAD" extended data, a "MVIEW" group of values in
+// a fixed order and a group of frozen layer names. Reading fills the model's fields and drops the
+// group (as a 2000 file has none); writing builds it again from the fields.
+inline bool viewportFromMView(Viewport& v, std::vector<Tag>& xdata, const NameMaps& names) {
+  std::size_t at = 0;
+  while (at < xdata.size() && !(xdata[at].code == 1001 && xdata[at].asText() == "ACAD")) ++at;
+  if (at + 2 >= xdata.size() || xdata[at + 1].code != 1000 || xdata[at + 1].asText() != "MVIEW") return false;
+  std::size_t end = at + 1;
+  while (end < xdata.size() && xdata[end].code != 1001) ++end;
+  std::vector<double> n;
+  std::vector<std::string> frozen;
+  int depth = 0;
+  for (std::size_t i = at + 2; i < end; ++i) {
+    const Tag& t = xdata[i];
+    if (t.code == 1002) depth += t.asText() == "{" ? 1 : -1;
+    else if (depth == 1 && t.code >= 1010 && t.code <= 1070) n.push_back(t.asReal());
+    else if (depth == 2 && t.code == 1003) frozen.push_back(t.asText());
+  }
+  if (n.size() < 30) return false;
+  for (double x : n)
+    if (!std::isfinite(x)) return false;
+  auto i16 = [&](std::size_t k) { return static_cast<std::int16_t>(std::clamp(n[k], -32768.0, 32767.0)); };
+  v.viewTarget = {n[1], n[2], n[3]};
+  v.viewDirection = {n[4], n[5], n[6]};
+  v.twist = n[7];
+  v.viewHeight = n[8];
+  v.viewCenter = {n[9], n[10]};
+  v.lens = n[11];
+  v.frontClip = n[12];
+  v.backClip = n[13];
+  std::int32_t f = i16(14) & 31;
+  v.circleZoom = i16(15);
+  if (i16(16)) f |= 128;
+  if (i16(17) & 1) f |= 32;
+  if (i16(17) & 2) f |= 64;
+  if (i16(18)) f |= 256;
+  if (i16(19)) f |= 512;
+  if (i16(20)) f |= 1024;
+  if (i16(21) == 1) f |= 4096;
+  if (i16(21) == 2) f |= 8192;
+  v.snapAngle = n[22];
+  v.snapBase = {n[23], n[24]};
+  v.snapSpacing = {n[25], n[26]};
+  v.gridSpacing = {n[27], n[28]};
+  if (i16(29)) f |= 2048;
+  v.flags = f;
+  v.frozenLayers.clear();
+  for (const auto& name : frozen)
+    if (std::uint64_t h = names.handle(Names::Layer, name)) v.frozenLayers.push_back(Handle{h});
+  xdata.erase(xdata.begin() + static_cast<std::ptrdiff_t>(at), xdata.begin() + static_cast<std::ptrdiff_t>(end));
+  return true;
+}
+
+inline void viewportToMView(const Viewport& v, std::vector<Tag>& xdata, const NameMaps& names) {
+  std::vector<Tag> x;
+  bool acad = false;
+  for (const Tag& t : xdata) {
+    if (t.code == 1001) acad = t.asText() == "ACAD";
+    if (!acad) x.push_back(t);
+  }
+  auto pt = [&](Vec3 p) {
+    x.push_back(realTag(1010, p.x));
+    x.push_back(realTag(1020, p.y));
+    x.push_back(realTag(1030, p.z));
+  };
+  auto num = [&](double d) { x.push_back(realTag(1040, d)); };
+  auto i16 = [&](int i) { x.push_back(intTag(1070, i)); };
+  const std::int32_t f = v.flags;
+  x.push_back(textTag(1001, "ACAD"));
+  x.push_back(textTag(1000, "MVIEW"));
+  x.push_back(textTag(1002, "{"));
+  i16(16);
+  pt(v.viewTarget);
+  pt(v.viewDirection);
+  for (double d : {v.twist, v.viewHeight, v.viewCenter.x, v.viewCenter.y, v.lens, v.frontClip, v.backClip}) num(d);
+  i16(f & 31);
+  i16(v.circleZoom);
+  i16(f & 128 ? 1 : 0);
+  i16((f & 32 ? 1 : 0) | (f & 64 ? 2 : 0));
+  i16(f & 256 ? 1 : 0);
+  i16(f & 512 ? 1 : 0);
+  i16(f & 1024 ? 1 : 0);
+  i16((f & 12288) == 4096 ? 1 : (f & 12288) == 8192 ? 2 : 0);
+  for (double d : {v.snapAngle, v.snapBase.x, v.snapBase.y, v.snapSpacing.x, v.snapSpacing.y, v.gridSpacing.x,
+                   v.gridSpacing.y})
+    num(d);
+  i16(f & 2048 ? 1 : 0);
+  x.push_back(textTag(1002, "{"));
+  for (Handle h : v.frozenLayers)
+    if (std::string name = names.name(Names::Layer, h.v); !name.empty()) x.push_back(textTag(1003, name));
+  x.push_back(textTag(1002, "}"));
+  x.push_back(textTag(1002, "}"));
+  xdata = std::move(x);
 }
 
 }  // namespace kelvaro::cad::dwg

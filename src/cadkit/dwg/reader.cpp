@@ -599,7 +599,10 @@ class Reader {
       case kMText: dwgBody(v, *as(MText{}), l); break;
       case kLeader: dwgBody(v, *as(Leader{}), l); break;
       case kMLine: dwgBody(v, *as(MLine{}), l); break;
-      case kViewport: dwgBody(v, *as(Viewport{}), l); break;
+      case kViewport:
+        dwgBody(v, *as(Viewport{}), l);
+        if (ctx_.rel <= Release::R14) viewportFromMView(e.get<Viewport>(), e.frame.xdata(), ctx_.names);
+        break;
       case kLwPolyline: dwgBody(v, *as(LwPolyline{}), l); break;
       case kHatch: dwgBody(v, *as(Hatch{}), l); break;
       case kOle2Frame: dwgBody(v, *as(Ole2Frame{}), l); break;

@@ -548,7 +548,10 @@ class Writer {
           else if constexpr (std::is_same_v<T, Leader>) simple(e, kLeader, l, x);
           else if constexpr (std::is_same_v<T, MLine>) simple(e, kMLine, l, x);
           else if constexpr (std::is_same_v<T, Ole2Frame>) simple(e, kOle2Frame, l, x);
-          else if constexpr (std::is_same_v<T, Viewport>) simple(e, kViewport, l, x);
+          else if constexpr (std::is_same_v<T, Viewport>) {
+            if (ctx_.rel <= Release::R14) viewportToMView(x, e.frame.xdata(), ctx_.names);
+            simple(e, kViewport, l, x);
+          }
           else if constexpr (std::is_same_v<T, LwPolyline>) simple(e, r2000 ? int(kLwPolyline) : classType("LWPOLYLINE"), l, x);
           else if constexpr (std::is_same_v<T, Hatch>) simple(e, r2000 ? int(kHatch) : classType("HATCH"), l, x);
           else if constexpr (std::is_same_v<T, Image>) simple(e, classType("IMAGE"), l, x);
