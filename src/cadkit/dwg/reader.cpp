@@ -7,6 +7,7 @@
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "cadkit/dwg/desc_entities.h"
 #include "cadkit/dwg/desc_objects.h"
@@ -452,10 +453,9 @@ class Reader {
       p.common.paperSpace = p.entmode == 1 || (p.entmode == 0 && owner == psRecord_) ? 1 : 0;
       owned[owner].push_back(i);
     }
+    auto byHandle = [&](std::size_t a, std::size_t b) { return objects_[a].handle < objects_[b].handle; };
     for (auto& [o, list] : owned)
-      std::sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
-        return objects_[a].handle < objects_[b].handle;
-      });
+      if (!std::is_sorted(list.begin(), list.end(), byHandle)) std::sort(list.begin(), list.end(), byHandle);
     owned_ = &owned;
     for (std::size_t bi = 0; bi < blockInfo_.size(); ++bi) {
       BlockInfo& info = blockInfo_[bi];
@@ -478,7 +478,10 @@ class Reader {
       }
       b.begin.flags = b.begin.flags;
       std::int16_t viewportId = 0;
-      for (std::size_t i : chain(rec, info.links.first.v, info.links.last.v)) {
+      // Sized once: growing a block of many entities would hold two copies of it at a time.
+      std::vector<std::size_t> members = chain(rec, info.links.first.v, info.links.last.v);
+      b.entities.reserve(b.entities.size() + members.size());
+      for (std::size_t i : members) {
         Entity ent;
         if (!makeEntity(objects_[i], ent)) continue;
         // Viewport numbers are not stored: they follow the order in their layout.
@@ -518,30 +521,32 @@ class Reader {
     auto it = owned_->find(owner);
     if (it == owned_->end()) return out;
     const auto& list = it->second;
-    std::set<std::size_t> taken;
+    out.reserve(list.size());
+    // Marks of this walk: a number per walk instead of a set cleared each time.
+    if (taken_.size() != objects_.size()) taken_.assign(objects_.size(), 0);
+    const std::uint32_t walk = ++walk_;
     std::uint64_t cur = first;
-    std::size_t pos = 0;
     for (std::size_t guard = 0; cur && guard <= list.size(); ++guard) {
       auto e = index_.find(cur);
-      if (e == index_.end() || taken.count(e->second)) break;
+      if (e == index_.end() || taken_[e->second] == walk) break;
       const Parsed& p = objects_[e->second];
       if (!p.ok || !p.entity) break;
       std::uint64_t po = p.entmode == 1 ? psRecord_ : p.entmode == 2 ? msRecord_ : p.owner.v;
       if (po != owner) break;
       out.push_back(e->second);
-      taken.insert(e->second);
+      taken_[e->second] = walk;
       if (cur == last) break;
       if (!p.nolinks) {
         cur = p.next.v;
       } else {
-        // Implied links: the next entity of this owner by handle.
-        auto at = std::find(list.begin(), list.end(), e->second);
-        pos = at == list.end() ? list.size() : static_cast<std::size_t>(at - list.begin()) + 1;
-        cur = pos < list.size() ? objects_[list[pos]].handle : 0;
+        // Implied links: the next entity of this owner by handle (the list is in handle order).
+        auto at = std::upper_bound(list.begin(), list.end(), p.handle,
+                                   [&](std::uint64_t h, std::size_t i) { return h < objects_[i].handle; });
+        cur = at != list.end() ? objects_[*at].handle : 0;
       }
     }
     for (std::size_t i : list)
-      if (!taken.count(i)) out.push_back(i);
+      if (taken_[i] != walk) out.push_back(i);
     return out;
   }
 
@@ -558,8 +563,8 @@ class Reader {
     Parsed& p = objects_[i];
     consumed_.insert(p.handle);
     frameCommon(p, s.frame, true);
-    s.frame.xdata() = p.xdata;
-    s.common = p.common;
+    if (!p.xdata.empty()) s.frame.xdata() = std::move(p.xdata);
+    s.common = std::move(p.common);
     Streams st = streams(p);
     ObjIn v(st.d, st.h, ctx_, p.handle);
     fn(v, s.data, p.type);
@@ -571,8 +576,9 @@ class Reader {
     if (consumed_.count(p.handle)) return false;
     consumed_.insert(p.handle);
     frameCommon(p, e.frame, true);
-    e.frame.xdata() = p.xdata;
-    e.common = p.common;
+    // Most entities have no extended data: their frame then allocates nothing.
+    if (!p.xdata.empty()) e.frame.xdata() = std::move(p.xdata);
+    e.common = std::move(p.common);
     Links l;
     bool ok = true;
     Streams s = streams(p);
@@ -601,7 +607,8 @@ class Reader {
       case kMLine: dwgBody(v, *as(MLine{}), l); break;
       case kViewport:
         dwgBody(v, *as(Viewport{}), l);
-        if (ctx_.rel <= Release::R14) viewportFromMView(e.get<Viewport>(), e.frame.xdata(), ctx_.names);
+        if (ctx_.rel <= Release::R14 && !std::as_const(e.frame).xdata().empty())
+          viewportFromMView(e.get<Viewport>(), e.frame.xdata(), ctx_.names);
         break;
       case kLwPolyline: dwgBody(v, *as(LwPolyline{}), l); break;
       case kHatch: dwgBody(v, *as(Hatch{}), l); break;
@@ -668,7 +675,7 @@ class Reader {
     consumed_.insert(p.handle);
     Object o;
     frameCommon(p, o.frame, true);
-    o.frame.xdata() = p.xdata;
+    if (!p.xdata.empty()) o.frame.xdata() = std::move(p.xdata);
     Streams s = streams(p);
     ObjIn v(s.d, s.h, ctx_, p.handle);
     std::string name = !p.className.empty() ? p.className : fixedTypeName(p.type);
@@ -748,6 +755,8 @@ class Reader {
   std::unordered_map<std::uint64_t, std::size_t> blockOf_;
   std::unordered_map<std::uint64_t, std::vector<std::size_t>>* owned_ = nullptr;
   std::uint64_t msRecord_ = 0, psRecord_ = 0;
+  std::vector<std::uint32_t> taken_;  // walk number that last took each object (chain)
+  std::uint32_t walk_ = 0;
   std::set<std::string> usedBlocks_;
 };
 
