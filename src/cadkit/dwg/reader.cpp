@@ -2,8 +2,10 @@
 // classes, the object map, then every object through its description.
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -28,13 +30,21 @@ namespace {
 struct Parsed {
   std::uint64_t handle = 0;
   int type = 0;
-  std::string className;  // DXF name for class types
+  std::string_view className;  // DXF name for class types (held by the reader)
   bool entity = false;
   std::size_t offset = 0;  // in the file
   std::span<const std::uint8_t> bytes;  // into the file
-  // Common data.
-  std::vector<Tag> xdata;
-  std::vector<Handle> reactors;
+  // Common data. Extended data and reactors are rare on entities: kept apart when present.
+  struct Extra {
+    std::vector<Tag> xdata;
+    std::vector<Handle> reactors;
+  };
+  std::unique_ptr<Extra> extra;
+  Extra& more() {
+    if (!extra) extra = std::make_unique<Extra>();
+    return *extra;
+  }
+  std::vector<Tag> takeXdata() { return extra ? std::move(extra->xdata) : std::vector<Tag>{}; }
   Handle xdic, owner;
   std::uint8_t entmode = 2;
   bool nolinks = true;
@@ -136,7 +146,7 @@ class Reader {
       // Types with a number of their own may also come as classes.
       if (int fixed = fixedTypeOf(c->dxfName)) p.type = fixed;
     } else if (p.type >= 500) {
-      p.className = "CLASS" + std::to_string(p.type);
+      p.className = unknownClasses_.emplace_back("CLASS" + std::to_string(p.type));
     } else {
       p.entity = fixedTypeIsEntity(p.type);
     }
@@ -174,7 +184,7 @@ class Reader {
       h.seekBit(p.dataBits);
       if (p.entmode == 0) p.owner = handleAt(h, p);
       if (static_cast<std::size_t>(reactors) * 8 > h.bitsLeft()) return fail(p, "too many reactors");
-      for (std::int32_t i = 0; i < reactors; ++i) p.reactors.push_back(handleAt(h, p));
+      for (std::int32_t i = 0; i < reactors; ++i) p.more().reactors.push_back(handleAt(h, p));
       p.xdic = handleAt(h, p);
       Handle layer, ltype, plot;
       if (ctx_.rel <= Release::R14) {
@@ -202,7 +212,7 @@ class Reader {
       h.seekBit(p.dataBits);
       p.owner = handleAt(h, p);
       if (static_cast<std::size_t>(reactors) * 8 > h.bitsLeft()) return fail(p, "too many reactors");
-      for (std::int32_t i = 0; i < reactors; ++i) p.reactors.push_back(handleAt(h, p));
+      for (std::int32_t i = 0; i < reactors; ++i) p.more().reactors.push_back(handleAt(h, p));
       p.xdic = handleAt(h, p);
       p.handleStart = h.bitPos();
       if (!h.ok()) return fail(p, "common object handles overrun");
@@ -288,10 +298,10 @@ class Reader {
   void frameCommon(const Parsed& p, Frame& f, bool withOwner) {
     f.handle = Handle{p.handle};
     if (withOwner) f.owner = p.owner;
-    if (!p.reactors.empty()) {
+    if (p.extra && !p.extra->reactors.empty()) {
       auto& g = f.appGroups();
       g.push_back(textTag(102, "{ACAD_REACTORS"));
-      for (Handle h : p.reactors) g.push_back(textTag(330, handleText(h)));
+      for (Handle h : p.extra->reactors) g.push_back(textTag(330, handleText(h)));
       g.push_back(textTag(102, "}"));
     }
     if (p.xdic) {
@@ -426,8 +436,9 @@ class Reader {
     // Extended data needs application names, entities layer and linetype names.
     for (auto& e : eed_) {
       Parsed& p = objects_[e.object];
-      p.xdata.push_back(textTag(1001, ctx_.names.name(Names::AppId, e.app)));
-      eedToTags(e.data, ctx_, p.xdata);
+      auto& x = p.more().xdata;
+      x.push_back(textTag(1001, ctx_.names.name(Names::AppId, e.app)));
+      eedToTags(e.data, ctx_, x);
     }
     for (const auto& r : layerRefs_) {
       Parsed& p = objects_[r.object];
@@ -563,7 +574,7 @@ class Reader {
     Parsed& p = objects_[i];
     consumed_.insert(p.handle);
     frameCommon(p, s.frame, true);
-    if (!p.xdata.empty()) s.frame.xdata() = std::move(p.xdata);
+    if (auto x = p.takeXdata(); !x.empty()) s.frame.xdata() = std::move(x);
     s.common = std::move(p.common);
     Streams st = streams(p);
     ObjIn v(st.d, st.h, ctx_, p.handle);
@@ -577,7 +588,7 @@ class Reader {
     consumed_.insert(p.handle);
     frameCommon(p, e.frame, true);
     // Most entities have no extended data: their frame then allocates nothing.
-    if (!p.xdata.empty()) e.frame.xdata() = std::move(p.xdata);
+    if (auto x = p.takeXdata(); !x.empty()) e.frame.xdata() = std::move(x);
     e.common = std::move(p.common);
     Links l;
     bool ok = true;
@@ -652,7 +663,7 @@ class Reader {
       }
       default: {
         // Kept as its bits, written back into files of the same release.
-        std::string name = !p.className.empty() ? p.className : fixedTypeName(p.type);
+        std::string name = !p.className.empty() ? std::string(p.className) : std::string(fixedTypeName(p.type));
         if (p.className == "IMAGE") {
           dwgBody(v, *as(Image{}), l);
           break;
@@ -660,7 +671,7 @@ class Reader {
         e.data = RawEntity{name};
         DwgRaw& raw = e.frame.dwg();
         raw.release = ctx_.rel;
-        raw.className = p.className;
+        raw.className = std::string(p.className);
         raw.data.assign(p.bytes.begin(), p.bytes.end());
         doc_.unsupported[name]++;
         return true;
@@ -675,10 +686,10 @@ class Reader {
     consumed_.insert(p.handle);
     Object o;
     frameCommon(p, o.frame, true);
-    if (!p.xdata.empty()) o.frame.xdata() = std::move(p.xdata);
+    if (auto x = p.takeXdata(); !x.empty()) o.frame.xdata() = std::move(x);
     Streams s = streams(p);
     ObjIn v(s.d, s.h, ctx_, p.handle);
-    std::string name = !p.className.empty() ? p.className : fixedTypeName(p.type);
+    std::string name = !p.className.empty() ? std::string(p.className) : std::string(fixedTypeName(p.type));
     if (name.empty()) name = "TYPE" + std::to_string(p.type);
     if (p.type == kDictionary) {
       Dictionary d;
@@ -721,7 +732,7 @@ class Reader {
       o.data = RawObject{name};
       DwgRaw& raw = o.frame.dwg();
       raw.release = ctx_.rel;
-      raw.className = p.className;
+      raw.className = std::string(p.className);
       raw.data.assign(p.bytes.begin(), p.bytes.end());
       doc_.unsupported[name]++;
     }
@@ -735,6 +746,7 @@ class Reader {
   Ctx ctx_;
   Document doc_;
   std::vector<ClassDef> classes_;
+  std::deque<std::string> unknownClasses_;  // names given to types without a class
   std::vector<std::pair<std::uint64_t, std::size_t>> map_;
   std::vector<Parsed> objects_;
   std::unordered_map<std::uint64_t, std::size_t> index_;
