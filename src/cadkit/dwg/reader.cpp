@@ -66,6 +66,28 @@ int fixedTypeOf(std::string_view dxfName) {
   return 0;
 }
 
+// Objects already placed in the model, by handle: a flag per object rather than a set of
+// handles, so marking one allocates nothing.
+class Consumed {
+ public:
+  explicit Consumed(const std::unordered_map<std::uint64_t, std::size_t>& index) : index_(index) {}
+  void reserve(std::size_t n) { flag_.reserve(n); }
+  void insert(std::uint64_t h) {
+    auto it = index_.find(h);
+    if (it == index_.end()) return;
+    if (flag_.size() <= it->second) flag_.resize(it->second + 1, 0);
+    flag_[it->second] = 1;
+  }
+  std::size_t count(std::uint64_t h) const {
+    auto it = index_.find(h);
+    return it != index_.end() && it->second < flag_.size() && flag_[it->second];
+  }
+
+ private:
+  const std::unordered_map<std::uint64_t, std::size_t>& index_;
+  std::vector<std::uint8_t> flag_;
+};
+
 class Reader {
  public:
   Reader(std::span<const std::uint8_t> file, DwgReadReport* rep) : f_(file), rep_(rep) {}
@@ -750,7 +772,7 @@ class Reader {
   std::vector<std::pair<std::uint64_t, std::size_t>> map_;
   std::vector<Parsed> objects_;
   std::unordered_map<std::uint64_t, std::size_t> index_;
-  std::unordered_set<std::uint64_t> consumed_;
+  Consumed consumed_{index_};
   struct Eed {
     std::size_t object;
     std::uint64_t app;
