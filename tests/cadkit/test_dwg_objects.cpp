@@ -229,6 +229,27 @@ TEST(DwgViewport, ViewSurvivesEveryRelease) {
   }
 }
 
+// A view group too short to read stays in the extended data and goes back unchanged.
+TEST(DwgViewport, UnreadableViewGroupIsKeptAsRead) {
+  Document d = test::sampleDrawing();
+  Entity* ve = nullptr;
+  for (auto& e : d.paperSpace().entities)
+    if (e.is<Viewport>()) ve = &e;
+  ASSERT_NE(ve, nullptr);
+  std::vector<Tag> x = {dwg::textTag(1001, "ACAD"), dwg::textTag(1000, "MVIEW"), dwg::textTag(1002, "{"),
+                        dwg::intTag(1070, 16),         dwg::realTag(1040, 7.5),        dwg::textTag(1002, "}")};
+  ve->frame.xdata() = x;
+  for (Release rel : {Release::R13, Release::R14}) {
+    Document back = readDwg(writeDwg(d, rel));
+    const Entity* got = nullptr;
+    for (auto& e : back.paperSpace().entities)
+      if (e.is<Viewport>()) got = &e;
+    ASSERT_NE(got, nullptr);
+    ASSERT_EQ(got->frame.xdata().size(), x.size()) << releaseName(rel);
+    for (std::size_t i = 0; i < x.size(); ++i) EXPECT_TRUE(got->frame.xdata()[i] == x[i]) << i;
+  }
+}
+
 // The R14 sample's viewports have their views, and keep them saved as 2000.
 TEST(DwgViewport, R14SampleViewsSurviveASaveAs2000) {
   fs::path f = fs::path(test::corpusDir()) / "example_r14.dwg";

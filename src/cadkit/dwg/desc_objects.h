@@ -360,6 +360,10 @@ inline bool viewportFromMView(Viewport& v, std::vector<Tag>& xdata, const NameMa
 }
 
 inline void viewportToMView(const Viewport& v, std::vector<Tag>& xdata, const NameMaps& names) {
+  // A group that reading could not take apart is the only copy of that view: it goes back as read.
+  for (std::size_t i = 0; i + 1 < xdata.size(); ++i)
+    if (xdata[i].code == 1001 && xdata[i].asText() == "ACAD" && xdata[i + 1].code == 1000 && xdata[i + 1].asText() == "MVIEW")
+      return;
   std::vector<Tag> x;
   bool acad = false;
   for (const Tag& t : xdata) {
