@@ -694,7 +694,9 @@ template <class V> void dwgBody(V& v, MLine& e, Links&) {
     v.BD3(vx.location);
     v.BD3(vx.direction);
     v.BD3(vx.miter);
-    v.resize(vx.elements, lines, 4);
+    // Every vertex holds one element per line of the style, whatever the model holds.
+    if (v.reading()) v.resize(vx.elements, lines, 4);
+    else if (vx.elements.size() != lines) vx.elements.resize(lines);
     for (auto& el : vx.elements) {
       std::int16_t np = static_cast<std::int16_t>(el.params.size());
       v.BS(np);
@@ -708,8 +710,15 @@ template <class V> void dwgBody(V& v, MLine& e, Links&) {
     }
   }
   if (v.reading()) e.styleElements = lines;
-  v.H(e.styleHandle, 5);
-  v.nameRef(Names::MLineStyle, e.style);
+  // One reference to the style: the model keeps both its handle and its name.
+  if constexpr (V::kReading) {
+    v.H(e.styleHandle, 5);
+    e.style = v.ctx().names.name(Names::MLineStyle, e.styleHandle.v);
+  } else {
+    Handle h{v.ctx().names.handle(Names::MLineStyle, e.style)};
+    if (!h) h = e.styleHandle;
+    v.H(h, 5);
+  }
 }
 
 // Lighting of views and viewports since 2007; the model does not keep it.

@@ -2,13 +2,17 @@
 // classes, the object map, then every object through its description.
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "cadkit/dwg/desc_entities.h"
+#include "cadkit/dwg/desc_objects.h"
 #include "cadkit/dwg/desc_tables.h"
 #include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dwg/format.h"
@@ -30,13 +34,21 @@ namespace {
 struct Parsed {
   std::uint64_t handle = 0;
   int type = 0;
-  std::string className;  // DXF name for class types
+  std::string_view className;  // DXF name for class types (held by the reader)
   bool entity = false;
   std::size_t offset = 0;  // in the objects section
   std::span<const std::uint8_t> bytes;  // into the file
-  // Common data.
-  std::vector<Tag> xdata;
-  std::vector<Handle> reactors;
+  // Common data. Extended data and reactors are rare on entities: kept apart when present.
+  struct Extra {
+    std::vector<Tag> xdata;
+    std::vector<Handle> reactors;
+  };
+  std::unique_ptr<Extra> extra;
+  Extra& more() {
+    if (!extra) extra = std::make_unique<Extra>();
+    return *extra;
+  }
+  std::vector<Tag> takeXdata() { return extra ? std::move(extra->xdata) : std::vector<Tag>{}; }
   Handle xdic, owner;
   std::uint8_t entmode = 2;
   bool nolinks = true;
@@ -58,6 +70,28 @@ int fixedTypeOf(std::string_view dxfName) {
     if (dxfName == n) return t;
   return 0;
 }
+
+// Objects already placed in the model, by handle: a flag per object rather than a set of
+// handles, so marking one allocates nothing.
+class Consumed {
+ public:
+  explicit Consumed(const std::unordered_map<std::uint64_t, std::size_t>& index) : index_(index) {}
+  void reserve(std::size_t n) { flag_.reserve(n); }
+  void insert(std::uint64_t h) {
+    auto it = index_.find(h);
+    if (it == index_.end()) return;
+    if (flag_.size() <= it->second) flag_.resize(it->second + 1, 0);
+    flag_[it->second] = 1;
+  }
+  std::size_t count(std::uint64_t h) const {
+    auto it = index_.find(h);
+    return it != index_.end() && it->second < flag_.size() && flag_[it->second];
+  }
+
+ private:
+  const std::unordered_map<std::uint64_t, std::size_t>& index_;
+  std::vector<std::uint8_t> flag_;
+};
 
 class Reader {
  public:
@@ -144,7 +178,7 @@ class Reader {
       // Types with a number of their own may also come as classes.
       if (int fixed = fixedTypeOf(c->dxfName)) p.type = fixed;
     } else if (p.type >= 500) {
-      p.className = "CLASS" + std::to_string(p.type);
+      p.className = unknownClasses_.emplace_back("CLASS" + std::to_string(p.type));
     } else {
       p.entity = fixedTypeIsEntity(p.type);
     }
@@ -200,7 +234,7 @@ class Reader {
       if (colorRef) handleAt(h, p);  // the colour object; the model keeps the index
       if (p.entmode == 0) p.owner = handleAt(h, p);
       if (static_cast<std::size_t>(reactors) * 8 > h.bitsLeft()) return fail(p, "too many reactors");
-      for (std::int32_t i = 0; i < reactors; ++i) p.reactors.push_back(handleAt(h, p));
+      for (std::int32_t i = 0; i < reactors; ++i) p.more().reactors.push_back(handleAt(h, p));
       if (!xdicMissing) p.xdic = handleAt(h, p);
       Handle layer, ltype, plot;
       if (ctx_.rel <= Release::R14) {
@@ -235,7 +269,7 @@ class Reader {
       h.seekBit(p.dataBits);
       p.owner = handleAt(h, p);
       if (static_cast<std::size_t>(reactors) * 8 > h.bitsLeft()) return fail(p, "too many reactors");
-      for (std::int32_t i = 0; i < reactors; ++i) p.reactors.push_back(handleAt(h, p));
+      for (std::int32_t i = 0; i < reactors; ++i) p.more().reactors.push_back(handleAt(h, p));
       if (!xdicMissing) p.xdic = handleAt(h, p);
       p.handleStart = h.bitPos();
       if (!h.ok()) return fail(p, "common object handles overrun");
@@ -338,10 +372,10 @@ class Reader {
   void frameCommon(const Parsed& p, Frame& f, bool withOwner) {
     f.handle = Handle{p.handle};
     if (withOwner) f.owner = p.owner;
-    if (!p.reactors.empty()) {
+    if (p.extra && !p.extra->reactors.empty()) {
       auto& g = f.appGroups();
       g.push_back(textTag(102, "{ACAD_REACTORS"));
-      for (Handle h : p.reactors) g.push_back(textTag(330, handleText(h)));
+      for (Handle h : p.extra->reactors) g.push_back(textTag(330, handleText(h)));
       g.push_back(textTag(102, "}"));
     }
     if (p.xdic) {
@@ -476,8 +510,9 @@ class Reader {
     // Extended data needs application names, entities layer and linetype names.
     for (auto& e : eed_) {
       Parsed& p = objects_[e.object];
-      p.xdata.push_back(textTag(1001, ctx_.names.name(Names::AppId, e.app)));
-      eedToTags(e.data, ctx_, p.xdata);
+      auto& x = p.more().xdata;
+      x.push_back(textTag(1001, ctx_.names.name(Names::AppId, e.app)));
+      eedToTags(e.data, ctx_, x);
     }
     for (const auto& r : layerRefs_) {
       Parsed& p = objects_[r.object];
@@ -503,10 +538,9 @@ class Reader {
       p.common.paperSpace = p.entmode == 1 || (p.entmode == 0 && owner == psRecord_) ? 1 : 0;
       owned[owner].push_back(i);
     }
+    auto byHandle = [&](std::size_t a, std::size_t b) { return objects_[a].handle < objects_[b].handle; };
     for (auto& [o, list] : owned)
-      std::sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
-        return objects_[a].handle < objects_[b].handle;
-      });
+      if (!std::is_sorted(list.begin(), list.end(), byHandle)) std::sort(list.begin(), list.end(), byHandle);
     owned_ = &owned;
     for (std::size_t bi = 0; bi < blockInfo_.size(); ++bi) {
       BlockInfo& info = blockInfo_[bi];
@@ -529,7 +563,10 @@ class Reader {
       }
       b.begin.flags = b.begin.flags;
       std::int16_t viewportId = 0;
-      for (std::size_t i : chain(rec, info.links.first.v, info.links.last.v, info.links.owned)) {
+      // Sized once: growing a block of many entities would hold two copies of it at a time.
+      std::vector<std::size_t> members = chain(rec, info.links.first.v, info.links.last.v, info.links.owned);
+      b.entities.reserve(b.entities.size() + members.size());
+      for (std::size_t i : members) {
         Entity ent;
         if (!makeEntity(objects_[i], ent)) continue;
         // Viewport numbers are not stored: they follow the order in their layout.
@@ -571,40 +608,42 @@ class Reader {
     auto it = owned_->find(owner);
     if (it == owned_->end()) return out;
     const auto& list = it->second;
-    std::set<std::size_t> taken;
+    out.reserve(list.size());
+    // Marks of this walk: a number per walk instead of a set cleared each time.
+    if (taken_.size() != objects_.size()) taken_.assign(objects_.size(), 0);
+    const std::uint32_t walk = ++walk_;
     for (Handle h : listed) {
       auto e = index_.find(h.v);
-      if (e == index_.end() || taken.count(e->second)) continue;
+      if (e == index_.end() || taken_[e->second] == walk) continue;
       const Parsed& p = objects_[e->second];
       std::uint64_t po = p.entmode == 1 ? psRecord_ : p.entmode == 2 ? msRecord_ : p.owner.v;
       if (!p.ok || !p.entity || po != owner) continue;
       out.push_back(e->second);
-      taken.insert(e->second);
+      taken_[e->second] = walk;
     }
     if (!listed.empty()) first = 0;
     std::uint64_t cur = first;
-    std::size_t pos = 0;
     for (std::size_t guard = 0; cur && guard <= list.size(); ++guard) {
       auto e = index_.find(cur);
-      if (e == index_.end() || taken.count(e->second)) break;
+      if (e == index_.end() || taken_[e->second] == walk) break;
       const Parsed& p = objects_[e->second];
       if (!p.ok || !p.entity) break;
       std::uint64_t po = p.entmode == 1 ? psRecord_ : p.entmode == 2 ? msRecord_ : p.owner.v;
       if (po != owner) break;
       out.push_back(e->second);
-      taken.insert(e->second);
+      taken_[e->second] = walk;
       if (cur == last) break;
       if (!p.nolinks) {
         cur = p.next.v;
       } else {
-        // Implied links: the next entity of this owner by handle.
-        auto at = std::find(list.begin(), list.end(), e->second);
-        pos = at == list.end() ? list.size() : static_cast<std::size_t>(at - list.begin()) + 1;
-        cur = pos < list.size() ? objects_[list[pos]].handle : 0;
+        // Implied links: the next entity of this owner by handle (the list is in handle order).
+        auto at = std::upper_bound(list.begin(), list.end(), p.handle,
+                                   [&](std::uint64_t h, std::size_t i) { return h < objects_[i].handle; });
+        cur = at != list.end() ? objects_[*at].handle : 0;
       }
     }
     for (std::size_t i : list)
-      if (!taken.count(i)) out.push_back(i);
+      if (taken_[i] != walk) out.push_back(i);
     return out;
   }
 
@@ -621,8 +660,8 @@ class Reader {
     Parsed& p = objects_[i];
     consumed_.insert(p.handle);
     frameCommon(p, s.frame, true);
-    s.frame.xdata() = p.xdata;
-    s.common = p.common;
+    if (auto x = p.takeXdata(); !x.empty()) s.frame.xdata() = std::move(x);
+    s.common = std::move(p.common);
     Streams st = streams(p);
     ObjIn v(st.d, st.h, ctx_, p.handle, &st.s);
     fn(v, s.data, p.type);
@@ -634,8 +673,9 @@ class Reader {
     if (consumed_.count(p.handle)) return false;
     consumed_.insert(p.handle);
     frameCommon(p, e.frame, true);
-    e.frame.xdata() = p.xdata;
-    e.common = p.common;
+    // Most entities have no extended data: their frame then allocates nothing.
+    if (auto x = p.takeXdata(); !x.empty()) e.frame.xdata() = std::move(x);
+    e.common = std::move(p.common);
     Links l;
     bool ok = true;
     Streams s = streams(p);
@@ -662,9 +702,14 @@ class Reader {
       case kMText: dwgBody(v, *as(MText{}), l); break;
       case kLeader: dwgBody(v, *as(Leader{}), l); break;
       case kMLine: dwgBody(v, *as(MLine{}), l); break;
-      case kViewport: dwgBody(v, *as(Viewport{}), l); break;
+      case kViewport:
+        dwgBody(v, *as(Viewport{}), l);
+        if (ctx_.rel <= Release::R14 && !std::as_const(e.frame).xdata().empty())
+          viewportFromMView(e.get<Viewport>(), e.frame.xdata(), ctx_.names);
+        break;
       case kLwPolyline: dwgBody(v, *as(LwPolyline{}), l); break;
       case kHatch: dwgBody(v, *as(Hatch{}), l); break;
+      case kOle2Frame: dwgBody(v, *as(Ole2Frame{}), l); break;
       case kDimOrdinate: case kDimLinear: case kDimAligned: case kDimAng3pt: case kDimAng2ln: case kDimRadius:
       case kDimDiameter: dimensionBody(v, *as(Dimension{}), p.type); break;
       case kInsert: case kMInsert: {
@@ -704,7 +749,7 @@ class Reader {
       }
       default: {
         // Kept as its bits, written back into files of the same release.
-        std::string name = !p.className.empty() ? p.className : fixedTypeName(p.type);
+        std::string name = !p.className.empty() ? std::string(p.className) : std::string(fixedTypeName(p.type));
         if (p.className == "IMAGE") {
           dwgBody(v, *as(Image{}), l);
           break;
@@ -712,7 +757,7 @@ class Reader {
         e.data = RawEntity{name};
         DwgRaw& raw = e.frame.dwg();
         raw.release = ctx_.rel;
-        raw.className = p.className;
+        raw.className = std::string(p.className);
         raw.data.assign(p.bytes.begin(), p.bytes.end());
         doc_.unsupported[name]++;
         return true;
@@ -727,10 +772,10 @@ class Reader {
     consumed_.insert(p.handle);
     Object o;
     frameCommon(p, o.frame, true);
-    o.frame.xdata() = p.xdata;
+    if (auto x = p.takeXdata(); !x.empty()) o.frame.xdata() = std::move(x);
     Streams s = streams(p);
     ObjIn v(s.d, s.h, ctx_, p.handle, &s.s);
-    std::string name = !p.className.empty() ? p.className : fixedTypeName(p.type);
+    std::string name = !p.className.empty() ? std::string(p.className) : std::string(fixedTypeName(p.type));
     if (name.empty()) name = "TYPE" + std::to_string(p.type);
     if (p.type == kDictionary) {
       Dictionary d;
@@ -762,11 +807,18 @@ class Reader {
       layoutBody(v, l, plot);
       o.frame.extras().push_back({"AcDbPlotSettings", std::move(plot)});
       o.data = std::move(l);
+    } else if (TagObject k = tagObjectOf(name); k != TagObject::None) {
+      // Kept as the tags its DXF form has, like the same object read from DXF.
+      TagObjectRec r;
+      dwgTagObject(v, k, r, k == TagObject::MLineStyle ? linetypeOrder(doc_) : std::vector<std::string>{});
+      for (auto& g : tagObjectTags(k, r)) o.frame.extras().push_back(std::move(g));
+      o.data = RawObject{name};
+      doc_.unsupported[name]++;
     } else {
       o.data = RawObject{name};
       DwgRaw& raw = o.frame.dwg();
       raw.release = ctx_.rel;
-      raw.className = p.className;
+      raw.className = std::string(p.className);
       raw.data.assign(p.bytes.begin(), p.bytes.end());
       doc_.unsupported[name]++;
     }
@@ -782,10 +834,11 @@ class Reader {
   Ctx ctx_;
   Document doc_;
   std::vector<ClassDef> classes_;
+  std::deque<std::string> unknownClasses_;  // names given to types without a class
   std::vector<std::pair<std::uint64_t, std::size_t>> map_;
   std::vector<Parsed> objects_;
   std::unordered_map<std::uint64_t, std::size_t> index_;
-  std::unordered_set<std::uint64_t> consumed_;
+  Consumed consumed_{index_};
   struct Eed {
     std::size_t object;
     std::uint64_t app;
@@ -802,6 +855,8 @@ class Reader {
   std::unordered_map<std::uint64_t, std::size_t> blockOf_;
   std::unordered_map<std::uint64_t, std::vector<std::size_t>>* owned_ = nullptr;
   std::uint64_t msRecord_ = 0, psRecord_ = 0;
+  std::vector<std::uint32_t> taken_;  // walk number that last took each object (chain)
+  std::uint32_t walk_ = 0;
   std::set<std::string> usedBlocks_;
 };
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cadkit/dwg/desc_entities.h"
+#include "cadkit/dwg/desc_objects.h"
 #include "cadkit/dwg/desc_tables.h"
 #include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dwg/format.h"
@@ -28,6 +29,8 @@ const StdClass kStdClasses[] = {
     {"IMAGE", "AcDbRasterImage", true, 127},   {"IMAGEDEF", "AcDbRasterImageDef", false, 0},
     {"IMAGEDEF_REACTOR", "AcDbRasterImageDefReactor", false, 1}, {"LAYOUT", "AcDbLayout", false, 0},
     {"XRECORD", "AcDbXrecord", false, 0},
+    {"DICTIONARYVAR", "AcDbDictionaryVar", false, 0}, {"ACDBDICTIONARYWDFLT", "AcDbDictionaryWithDefault", false, 0},
+    {"ACDBPLACEHOLDER", "AcDbPlaceHolder", false, 0}, {"IDBUFFER", "AcDbIdBuffer", false, 0},
 };
 
 struct Out {
@@ -100,6 +103,10 @@ class Writer {
     for (auto& e : d_.appids.entries) ctx_.names.add(Names::AppId, e.frame.handle.v, e.rec.name);
     for (auto& e : d_.views.entries) ctx_.names.add(Names::View, e.frame.handle.v, e.rec.name);
     for (auto& e : d_.blockRecords.entries) ctx_.names.add(Names::Block, e.frame.handle.v, e.rec.name);
+    // Multilines name their style: the styles are objects kept as tags.
+    for (const auto& o : d_.objects)
+      if (const auto* raw = std::get_if<RawObject>(&o.data); raw && raw->type == "MLINESTYLE")
+        ctx_.names.add(Names::MLineStyle, o.frame.handle.v, tagObjectFromTags(TagObject::MLineStyle, o.frame.extras()).name);
   }
 
   Handle recordOf(std::string_view block) {
@@ -412,10 +419,6 @@ class Writer {
         return false;
       }
     }
-    if (e.is<Ole2Frame>()) {
-      dropped("OLE2FRAME");
-      return false;
-    }
     return true;
   }
 
@@ -544,7 +547,11 @@ class Writer {
           else if constexpr (std::is_same_v<T, AttDef>) simple(e, kAttdef, l, x);
           else if constexpr (std::is_same_v<T, Leader>) simple(e, kLeader, l, x);
           else if constexpr (std::is_same_v<T, MLine>) simple(e, kMLine, l, x);
-          else if constexpr (std::is_same_v<T, Viewport>) simple(e, kViewport, l, x);
+          else if constexpr (std::is_same_v<T, Ole2Frame>) simple(e, kOle2Frame, l, x);
+          else if constexpr (std::is_same_v<T, Viewport>) {
+            if (ctx_.rel <= Release::R14) viewportToMView(x, e.frame.xdata(), ctx_.names);
+            simple(e, kViewport, l, x);
+          }
           else if constexpr (std::is_same_v<T, LwPolyline>) simple(e, r2000 ? int(kLwPolyline) : classType("LWPOLYLINE"), l, x);
           else if constexpr (std::is_same_v<T, Hatch>) simple(e, r2000 ? int(kHatch) : classType("HATCH"), l, x);
           else if constexpr (std::is_same_v<T, Image>) simple(e, classType("IMAGE"), l, x);
@@ -589,12 +596,26 @@ class Writer {
     out_.push_back({f.handle.v, std::move(o.data())});
   }
 
+  void tagObject(Object& o, TagObject k, const std::string& type) {
+    int number = k == TagObject::Group         ? int(kGroup)
+                 : k == TagObject::MLineStyle  ? int(kMLineStyle)
+                 : k == TagObject::Placeholder && ctx_.rel >= Release::R14 ? int(kPlaceholder)
+                                               : classType(type);
+    Frames fr(ctx_.rel);
+    beginObject(fr, number, o.frame, o.frame.owner);
+    ObjOut v(fr.d, fr.h, ctx_);
+    TagObjectRec r = tagObjectFromTags(k, o.frame.extras());
+    dwgTagObject(v, k, r, k == TagObject::MLineStyle ? linetypeOrder(d_) : std::vector<std::string>{});
+    finish(fr, o.frame.handle.v);
+  }
+
   void objects() {
     for (auto& o : d_.objects) {
       std::visit(
           [&](auto& x) {
             using T = std::decay_t<decltype(x)>;
             if constexpr (std::is_same_v<T, RawObject>) {
+              if (TagObject k = tagObjectOf(x.type); k != TagObject::None) return tagObject(o, k, x.type);
               const DwgRaw& r = o.frame.dwg();
               if (r.data.empty() || r.release != ctx_.rel) return dropped(x.type);
               rawObject(o.frame, false);
