@@ -252,6 +252,35 @@ TEST(DwgBits, ReadingPastTheEndIsStickyAndYieldsZero) {
   EXPECT_EQ(r.bitsLeft(), 0u);
 }
 
+// A 2004 colour keeps its palette number in the second word; the first is mostly zero.
+TEST(DwgBits, ColoursOf2004ByTheirMethodByte) {
+  struct Case {
+    std::int16_t index;
+    std::uint32_t raw;
+    std::int16_t want;
+    std::int32_t rgb;
+  };
+  const Case cases[] = {{0, 0xC3000004u, 4, 0},        {0, 0xC0000000u, 256, 0},  {0, 0xC1000000u, 0, 0},
+                        {-1, 0xC3000005u, -5, 0},      {3, 0xC2FF8000u, 3, 0xFF8000}, {7, 0u, 7, 0}};
+  for (const Case& c : cases) {
+    BitWriter w(Release::R2004);
+    w.BS(c.index);
+    w.BL(static_cast<std::int32_t>(c.raw));
+    w.RC(0);
+    w.BS(1234);  // what follows is still in step
+    BitReader r(w.data(), Release::R2004);
+    std::int32_t rgb = -1;
+    EXPECT_EQ(r.CMC(&rgb), c.want) << std::hex << c.raw;
+    EXPECT_EQ(rgb, c.rgb);
+    EXPECT_EQ(r.BS(), 1234);
+  }
+  // Until 2000 the index word is the whole colour.
+  BitWriter w(Release::R2000);
+  w.BS(-3);
+  BitReader r(w.data(), Release::R2000);
+  EXPECT_EQ(r.CMC(), -3);
+}
+
 TEST(DwgBits, MalformedValuesFailInsteadOfRunningOn) {
   // A handle claiming 15 value bytes, a text longer than the buffer, a modular char that never ends.
   std::vector<std::uint8_t> h{0x4F, 1, 2};

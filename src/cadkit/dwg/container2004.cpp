@@ -247,7 +247,9 @@ class Container {
     put32(&zeroed[16], 0);
     if (pageChecksum(pageChecksum(0, zeroed), data) != sum) warn(std::string(what) + ": check value mismatch");
     if (method != 2) return std::vector<std::uint8_t>(data.begin(), data.end());
-    if (dsize > kMaxSystemPage) throw DwgError(std::string("the ") + what + " claims an impossible size");
+    // A byte of compressed data unpacks to at most a few hundred.
+    if (dsize > kMaxSystemPage || dsize > std::uint64_t(csize) * 256 + 4096)
+      throw DwgError(std::string("the ") + what + " claims an impossible size");
     std::vector<std::uint8_t> out(dsize);
     Inflated r = decompress(data, out);
     if (!r.ok) warn(std::string(what) + ": compressed data damaged");
@@ -310,8 +312,12 @@ class Container {
       return {};
     }
     if (d.size == 0 || d.pages.empty()) return {};
-    if (d.maxPage == 0 || d.maxPage > kMaxPage || d.size > std::uint64_t(d.maxPage) * d.pages.size() ||
-        d.size > kMaxTotal - total_) {
+    // Only pages the file holds count; the whole is bounded by what so many bytes could unpack to.
+    std::size_t present = 0;
+    for (const auto& ref : d.pages) present += pages_.count(ref.number);
+    std::uint64_t limit = std::min<std::uint64_t>(kMaxTotal, std::uint64_t(f_.size()) * 256 + (1u << 20));
+    if (d.maxPage == 0 || d.maxPage > kMaxPage || d.size > std::uint64_t(d.maxPage) * present ||
+        d.size > limit - std::min(limit, total_)) {
       warn(n + ": size out of range");
       return {};
     }
