@@ -250,7 +250,11 @@ std::int16_t indexOf(std::int16_t stored, std::uint32_t rgb) {
   switch (rgb >> 24) {
     case 0xC0: return 256;
     case 0xC1: return 0;
-    case 0xC3: return static_cast<std::int16_t>(rgb & 0xFF);
+    case 0xC3: {
+      // The sign of the stored word still marks a layer that is off.
+      auto n = static_cast<std::int16_t>(rgb & 0xFF);
+      return stored < 0 ? static_cast<std::int16_t>(-n) : n;
+    }
     case 0xC2: return stored > 0 && stored < 256 ? stored : 7;
     default: return stored;
   }
