@@ -9,6 +9,8 @@
 
 #include "cadkit/dwg/bits.h"
 #include "cadkit/dwg/desc_tables.h"
+#include "cadkit/dwg/container.h"
+#include "cadkit/dwg/container2004.h"
 #include "cadkit/dwg/dwg_io.h"
 
 namespace {
@@ -81,6 +83,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   descriptions(in);
+  {
+    // The decompressor straight off the input, into a page-sized buffer.
+    static std::uint8_t page[0x8000];
+    (void)dwg::c2004::decompress(in, page);
+  }
+  // The 2004-family container alone, for the releases whose objects are read elsewhere.
+  if (size >= 6 && (std::memcmp(data, "AC1018", 6) == 0 || std::memcmp(data, "AC1024", 6) == 0 ||
+                    std::memcmp(data, "AC1027", 6) == 0 || std::memcmp(data, "AC1032", 6) == 0)) {
+    std::vector<std::string> warnings;
+    try {
+      (void)dwg::readSections2004(in, warnings);
+    } catch (const DwgError&) {
+    }
+  }
   // Inputs without a known magic are read as R2000 files too, so the deeper parts get coverage.
   std::vector<std::uint8_t> file(in.begin(), in.end());
   if (file.size() >= 6 && std::memcmp(file.data(), "AC10", 4) != 0) std::memcpy(file.data(), "AC1015", 6);

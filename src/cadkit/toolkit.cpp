@@ -308,6 +308,15 @@ int adExtractBmpFromFileToFile(const char* drawingPath, const char* bitmapPath) 
       f.seekg(0);
       std::vector<std::uint8_t> all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
       hex = dwgPreviewDib(all);
+      if (hex.empty()) {
+        // A PNG picture is written as it is stored: there is no bitmap to write.
+        std::vector<std::uint8_t> png = dwgPreviewPng(all);
+        if (!png.empty()) {
+          std::ofstream out(bitmapPath ? bitmapPath : "", std::ios::binary | std::ios::trunc);
+          out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+          return out ? 1 : fail(kAdCannotWrite, bitmapPath ? bitmapPath : "");
+        }
+      }
     } else {
       hex = readDxfFile(drawingPath).thumbnail;
     }

@@ -12,6 +12,7 @@
 #include "cadkit/dwg/dwg_io.h"
 #include "cadkit/dwg/format.h"
 #include "cadkit/dwg/sections.h"
+#include "cadkit/toolkit.h"
 #include "python_helper.h"
 
 namespace kelvaro::cad::dwg {
@@ -201,6 +202,45 @@ TEST(Dwg2004Container, LaterReleasesShareIt) {
   // Every mapped offset is inside the objects, and the first object's size is sane.
   for (const auto& [h, off] : map) ASSERT_LT(off, s.objects.size());
   EXPECT_TRUE(w.empty());
+}
+
+// The stored picture of the later releases comes out of the container alone: a bitmap, or
+// nothing when the file keeps only a PNG picture.
+TEST(Dwg2004Container, PreviewsOfLaterReleases) {
+  int seen = 0, bitmaps = 0;
+  for (const char* name : {"example_2010.dwg", "example_2013.dwg", "example_2018.dwg"}) {
+    fs::path f = fs::path(test::corpusDir()) / name;
+    if (!fs::exists(f)) continue;
+    SCOPED_TRACE(name);
+    Bytes file = slurp(f);
+    std::vector<std::string> w;
+    SectionBuffers s = readSections2004(file, w);
+    ASSERT_GE(s.preview.size(), 16u);
+    EXPECT_EQ(std::memcmp(s.preview.data(), kPreviewBegin.data(), 16), 0);
+    std::string hex = dwgPreviewDib(file);
+    Bytes png = dwgPreviewPng(file);
+    // One picture or the other, and the toolkit writes it out either way.
+    EXPECT_NE(hex.empty(), png.empty());
+    if (!hex.empty()) {
+      EXPECT_EQ(hex.substr(0, 8), "28000000");
+      ++bitmaps;
+    }
+    fs::path out = fs::temp_directory_path() / "kelvaro_preview_later.bmp";
+    ASSERT_EQ(adExtractBmpFromFileToFile(f.string().c_str(), out.string().c_str()), 1);
+    Bytes written = slurp(out);
+    fs::remove(out);
+    if (!png.empty()) {
+      EXPECT_EQ(written, png);
+      EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+    } else {
+      EXPECT_EQ(std::string(written.begin(), written.begin() + 2), "BM");
+    }
+    ++seen;
+  }
+  if (!seen) GTEST_SKIP() << "no 2010-2018 drawings under " << test::corpusDir();
+  // The 2010 sample keeps a bitmap, 2013 and 2018 a PNG picture.
+  EXPECT_GT(bitmaps, 0);
+  EXPECT_LT(bitmaps, seen);
 }
 
 TEST(Dwg2004Container, DamagedMapsGiveAnErrorOrWarnings) {

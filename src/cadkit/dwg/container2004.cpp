@@ -74,7 +74,7 @@ class Lz {
       if (op >= 0x40) {
         count = (op >> 4) - 1;
         if (!next(b2)) return done(false);
-        offset = ((op >> 2) & 3 | std::size_t(b2) << 2) + 1;
+        offset = (((op >> 2) & 3) | std::size_t(b2) << 2) + 1;
         lit = op & 3;
       } else if (op >= 0x20) {
         count = extended(op, 0x1F);

@@ -28,6 +28,8 @@ Document readDwgFile(const std::filesystem::path& path, DwgReadReport* report = 
 
 // The stored preview picture as a device-independent bitmap (no file header); empty if none.
 std::string dwgPreviewDib(std::span<const std::uint8_t> file);
+// The stored preview of files that keep it as a PNG picture (2013 and later); empty if none.
+std::vector<std::uint8_t> dwgPreviewPng(std::span<const std::uint8_t> file);
 
 // R13, R14 or 2000 (later releases are written as 2000). Objects that cannot be written are
 // left out and listed in the report.

@@ -247,7 +247,11 @@ std::vector<std::pair<std::uint64_t, std::size_t>> readObjectMap(std::span<const
   return out;
 }
 
-std::string previewHex(std::span<const std::uint8_t> f, std::size_t base, Release rel) {
+namespace {
+
+// One picture of the preview section by its kind (2 bitmap, 6 PNG), checked by its first bytes.
+std::span<const std::uint8_t> previewPicture(std::span<const std::uint8_t> f, std::size_t base, Release rel, int kind,
+                                             std::span<const std::uint8_t> magic) {
   if (!sentinelAt(f, 0, kPreviewBegin) || 16 + 5 > f.size()) return {};
   BitReader r(f.subspan(16), rel);
   r.RL();  // overall size
@@ -259,27 +263,62 @@ std::string previewHex(std::span<const std::uint8_t> f, std::size_t base, Releas
     std::uint64_t start = static_cast<std::uint32_t>(r.RL()), size = static_cast<std::uint32_t>(r.RL());
     std::uint64_t here = next;
     next += size;
-    if (code != 2 || !r.ok()) continue;
+    if (code != kind || !r.ok()) continue;
     if (size < 40) return {};
-    // A bitmap starts with its 40-byte info header.
-    auto dib = [&](std::uint64_t at) { return at + size <= f.size() && rl(f, static_cast<std::size_t>(at)) == 40; };
-    if (start >= base && dib(start - base)) here = start - base;
-    if (!dib(here)) return {};
-    static const char* d = "0123456789ABCDEF";
-    std::string hex;
-    hex.reserve(std::size_t(size) * 2);
-    for (std::size_t k = here; k < here + size; ++k) hex += d[f[k] >> 4], hex += d[f[k] & 15];
-    return hex;
+    auto fits = [&](std::uint64_t at) {
+      return at + size <= f.size() && std::memcmp(f.data() + at, magic.data(), magic.size()) == 0;
+    };
+    if (start >= base && fits(start - base)) here = start - base;
+    if (!fits(here)) return {};
+    return f.subspan(static_cast<std::size_t>(here), static_cast<std::size_t>(size));
   }
   return {};
 }
 
+}  // namespace
+
+std::string previewHex(std::span<const std::uint8_t> f, std::size_t base, Release rel) {
+  // A bitmap starts with its 40-byte info header.
+  static const std::uint8_t kDib[4] = {40, 0, 0, 0};
+  auto pic = previewPicture(f, base, rel, 2, kDib);
+  static const char* d = "0123456789ABCDEF";
+  std::string hex;
+  hex.reserve(pic.size() * 2);
+  for (std::uint8_t b : pic) hex += d[b >> 4], hex += d[b & 15];
+  return hex;
+}
+
+std::vector<std::uint8_t> previewPng(std::span<const std::uint8_t> f, std::size_t base, Release rel) {
+  static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto pic = previewPicture(f, base, rel, 6, kPng);
+  return {pic.begin(), pic.end()};
+}
+
 }  // namespace dwg
 
-std::string dwgPreviewDib(std::span<const std::uint8_t> file) {
+namespace {
+dwg::SectionBuffers previewSections(std::span<const std::uint8_t> file) {
   std::vector<std::string> w;
+  // The picture needs only the container: releases whose objects cannot be read yet give it too.
+  Release rel;
+  bool paged = file.size() >= 6 && releaseFromMagic(std::string_view(reinterpret_cast<const char*>(file.data()), 6), rel) &&
+               (rel == Release::R2004 || rel == Release::R2010 || rel == Release::R2013 || rel == Release::R2018);
+  return paged ? dwg::readSections2004(file, w) : dwg::readSections(file, w);
+}
+}  // namespace
+
+std::vector<std::uint8_t> dwgPreviewPng(std::span<const std::uint8_t> file) {
   try {
-    dwg::SectionBuffers s = dwg::readSections(file, w);
+    dwg::SectionBuffers s = previewSections(file);
+    return dwg::previewPng(s.preview, dwg::previewBase(file, s.preview), s.release);
+  } catch (const DwgError&) {
+    return {};
+  }
+}
+
+std::string dwgPreviewDib(std::span<const std::uint8_t> file) {
+  try {
+    dwg::SectionBuffers s = previewSections(file);
     return dwg::previewHex(s.preview, dwg::previewBase(file, s.preview), s.release);
   } catch (const DwgError&) {
     return {};

@@ -54,6 +54,8 @@ std::vector<std::pair<std::uint64_t, std::size_t>> readObjectMap(std::span<const
 // The stored preview's bitmap in hexadecimal, as the model keeps it ("" when there is none).
 // `base` is where the section starts in the numbering its entries use (R13-2000: the file).
 std::string previewHex(std::span<const std::uint8_t> sec, std::size_t base, Release rel);
+// The PNG picture later releases store instead of a bitmap (empty when there is none).
+std::vector<std::uint8_t> previewPng(std::span<const std::uint8_t> sec, std::size_t base, Release rel);
 // Where `part` starts in `file`, 0 when it lies elsewhere (a decompressed section).
 inline std::size_t previewBase(std::span<const std::uint8_t> file, std::span<const std::uint8_t> part) {
   auto f = reinterpret_cast<std::uintptr_t>(file.data()), p = reinterpret_cast<std::uintptr_t>(part.data());
