@@ -12,6 +12,7 @@
 #include "cadkit/dwg/container.h"
 #include "cadkit/dwg/container2004.h"
 #include "cadkit/dwg/dwg_io.h"
+#include "cadkit/png_dib.h"
 
 namespace {
 using namespace kelvaro::cad;
@@ -83,6 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   descriptions(in);
+  // Previews of later releases are PNG pictures taken from the file as they are.
+  (void)pngToDib(in);
   {
     // The decompressor straight off the input, into a page-sized buffer.
     static std::uint8_t page[0x8000];

@@ -1,5 +1,7 @@
 #include "cadkit/toolkit.h"
 
+#include "cadkit/png_dib.h"
+
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -298,6 +300,7 @@ std::string adFileReleaseName(AdDrawing d) {
 }
 
 int adExtractBmpFromFileToFile(const char* drawingPath, const char* bitmapPath) {
+  if (!drawingPath || !bitmapPath) return fail(kAdBadArgument, "no file name");
   std::string hex;
   try {
     // A DWG file's preview is found without reading the whole drawing.
@@ -309,12 +312,14 @@ int adExtractBmpFromFileToFile(const char* drawingPath, const char* bitmapPath) 
       std::vector<std::uint8_t> all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
       hex = dwgPreviewDib(all);
       if (hex.empty()) {
-        // A PNG picture is written as it is stored: there is no bitmap to write.
+        // Later releases keep a PNG picture: decoded, it goes out as a bitmap like the others.
         std::vector<std::uint8_t> png = dwgPreviewPng(all);
         if (!png.empty()) {
-          std::ofstream out(bitmapPath ? bitmapPath : "", std::ios::binary | std::ios::trunc);
-          out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-          return out ? 1 : fail(kAdCannotWrite, bitmapPath ? bitmapPath : "");
+          std::string why;
+          std::string dib = pngToDib(png, &why);
+          if (dib.empty()) return fail(kAdInvalidFile, "preview: " + why);
+          static const char kHex[] = "0123456789ABCDEF";
+          for (unsigned char c : dib) hex += kHex[c >> 4], hex += kHex[c & 15];
         }
       }
     } else {
@@ -337,9 +342,25 @@ int adExtractBmpFromFileToFile(const char* drawingPath, const char* bitmapPath) 
   for (std::uint32_t v : {size, 0u, offset})
     for (int k = 0; k < 4; ++k) file += static_cast<char>((v >> (8 * k)) & 0xFF);
   file += dib;
-  std::ofstream f(bitmapPath, std::ios::binary | std::ios::trunc);
-  f.write(file.data(), static_cast<std::streamsize>(file.size()));
-  return f ? 1 : fail(kAdCannotWrite, bitmapPath);
+  // Written beside the target and renamed, so a failed write leaves an older file as it was.
+  const std::filesystem::path target(bitmapPath), temp = target.string() + ".part";
+  {
+    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+    f.write(file.data(), static_cast<std::streamsize>(file.size()));
+    f.close();
+    if (!f) {
+      std::error_code ec;
+      std::filesystem::remove(temp, ec);
+      return fail(kAdCannotWrite, bitmapPath);
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, target, ec);
+  if (ec) {
+    std::filesystem::remove(temp, ec);
+    return fail(kAdCannotWrite, bitmapPath);
+  }
+  return 1;
 }
 
 // --- tables ------------------------------------------------------------------------------------
