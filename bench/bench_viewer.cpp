@@ -107,26 +107,31 @@ const std::string& millionLinesFile() {
   return path;
 }
 
+// Open, zoom to the extents, draw at 1920x1080 and encode the PNG, as `render` does.
+void openAndRender(benchmark::State& state, const QString& file) {
+  viewer::DrawingSession session;
+  session.setPanelSize(1920, 1080);
+  if (session.OpenDrawing(file) != 1) state.SkipWithError("cannot open");
+  session.ZoomExtents();
+  QImage image(1920, 1080, QImage::Format_RGB32);
+  viewer::TDisplaySink sink;
+  {
+    QPainter p(&image);
+    viewer::DrawSessionDrawing(session, sink, p, {});
+  }
+  QByteArray png;
+  QBuffer buf(&png);
+  buf.open(QIODevice::WriteOnly);
+  image.save(&buf, "PNG");
+  benchmark::DoNotOptimize(png.size());
+}
+
 void BM_OpenAndRenderMixed200k(benchmark::State& state) {
   app();
   viewer::startToolkit(programFolder());
   const QString file = QString::fromStdString(mixedDrawingFile());
   for (auto _ : state) {
-    viewer::DrawingSession session;
-    session.setPanelSize(1920, 1080);
-    if (session.OpenDrawing(file) != 1) state.SkipWithError("cannot open");
-    session.ZoomExtents();
-    QImage image(1920, 1080, QImage::Format_RGB32);
-    viewer::TDisplaySink sink;
-    {
-      QPainter p(&image);
-      viewer::DrawSessionDrawing(session, sink, p, {});
-    }
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    image.save(&buf, "PNG");
-    benchmark::DoNotOptimize(png.size());
+    openAndRender(state, file);
   }
   state.counters["file_MB"] = static_cast<double>(fs::file_size(mixedDrawingFile())) / 1e6;
 }
@@ -221,21 +226,7 @@ void BM_RenderMixed200kWithoutKeptList(benchmark::State& state) {
   const QString file = QString::fromStdString(mixedDrawingFile());
   cad::adSetKeepDisplayLists(0);
   for (auto _ : state) {
-    viewer::DrawingSession session;
-    session.setPanelSize(1920, 1080);
-    if (session.OpenDrawing(file) != 1) state.SkipWithError("cannot open");
-    session.ZoomExtents();
-    QImage image(1920, 1080, QImage::Format_RGB32);
-    viewer::TDisplaySink sink;
-    {
-      QPainter p(&image);
-      viewer::DrawSessionDrawing(session, sink, p, {});
-    }
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    image.save(&buf, "PNG");
-    benchmark::DoNotOptimize(png.size());
+    openAndRender(state, file);
   }
   cad::adSetKeepDisplayLists(1);
 }

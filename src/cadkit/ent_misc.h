@@ -210,6 +210,8 @@ struct Ole2Frame {
     v.values(310, data);
     v.field(1, end);
   }
+  // The data as bytes; each chunk ends at its first character that is not a hex digit.
+  std::vector<std::uint8_t> bytes() const;
   bool operator==(const Ole2Frame&) const = default;
 };
 

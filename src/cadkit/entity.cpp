@@ -4,6 +4,22 @@
 
 namespace kelvaro::cad {
 
+std::vector<std::uint8_t> Ole2Frame::bytes() const {
+  std::vector<std::uint8_t> out;
+  auto nib = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(c | 0x20);
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+  };
+  for (const auto& chunk : data)
+    for (std::size_t i = 0; i + 1 < chunk.size(); i += 2) {
+      int hi = nib(chunk[i]), lo = nib(chunk[i + 1]);
+      if (hi < 0 || lo < 0) break;
+      out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+    }
+  return out;
+}
+
 std::string typeName(const EntityData& d) {
   return visitEntity(
       [](const auto& e) -> std::string {

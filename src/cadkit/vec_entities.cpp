@@ -374,18 +374,7 @@ void image(Walk& w, const Image& im, const Affine& m, const Attr& a) {
 }
 
 void ole(Walk& w, const Ole2Frame& f, const Affine& m, const Attr& a) {
-  std::vector<std::uint8_t> bytes;
-  auto nib = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = static_cast<char>(c | 0x20);
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-  };
-  for (const auto& chunk : f.data)
-    for (std::size_t i = 0; i + 1 < chunk.size(); i += 2) {
-      int hi = nib(chunk[i]), lo = nib(chunk[i + 1]);
-      if (hi < 0 || lo < 0) break;
-      bytes.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
-    }
+  std::vector<std::uint8_t> bytes = f.bytes();
   Vec3 ul = f.upperLeft, lr = f.lowerRight;
   Vec3 c[4] = {m.apply({ul.x, lr.y, ul.z}), m.apply({lr.x, lr.y, ul.z}), m.apply({lr.x, ul.y, ul.z}), m.apply(ul)};
   for (const auto& p : c)

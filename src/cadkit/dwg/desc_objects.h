@@ -244,22 +244,6 @@ inline TagObjectRec tagObjectFromTags(TagObject k, const Extras& groups) {
 
 // --- OLE frames -----------------------------------------------------------------------------------
 
-// The model keeps an OLE frame's data as DXF does: hexadecimal chunks of 127 bytes.
-inline std::vector<std::uint8_t> oleBytes(const Ole2Frame& f) {
-  std::vector<std::uint8_t> out;
-  auto nib = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = static_cast<char>(c | 0x20);
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-  };
-  for (const auto& chunk : f.data)
-    for (std::size_t i = 0; i + 1 < chunk.size(); i += 2) {
-      int hi = nib(chunk[i]), lo = nib(chunk[i + 1]);
-      if (hi < 0 || lo < 0) break;
-      out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
-    }
-  return out;
-}
 
 inline void oleFromBytes(Ole2Frame& f, const std::vector<std::uint8_t>& b) {
   static const char* d = "0123456789ABCDEF";
@@ -289,7 +273,7 @@ template <class V> void dwgBody(V& v, Ole2Frame& e, Links&) {
   v.BS(e.oleType);
   v.BS(e.tileMode, kR2000);
   std::vector<std::uint8_t> data;
-  if constexpr (!V::kReading) data = oleBytes(e);
+  if constexpr (!V::kReading) data = e.bytes();
   std::int32_t n = static_cast<std::int32_t>(data.size());
   v.BL(n);
   if constexpr (V::kReading) {
