@@ -1,6 +1,7 @@
 // Regeneration: walks a space once, resolves layers, colours, linetypes and lineweights,
 // expands blocks and applies dash patterns, and keeps the result as a display list so that a
 // redraw only transforms and emits.
+#include <cstdio>
 #include <algorithm>
 #include <cmath>
 
@@ -288,6 +289,7 @@ void Walk::entity(const Entity& e, const Affine& m, const Attr& parent, bool inB
   if (const auto* dim = e.as<Dimension>()) {
     // A dimension shows its anonymous block, placed by nothing but its own normal's plane.
     if (!dim->block.empty()) blockRef(dim->block, m, a, depth + 1);
+    dimensionText(*dim, m, a);
     return;
   }
   if (const auto* vp = e.as<Viewport>()) {
@@ -333,6 +335,63 @@ void Walk::blockRef(const std::string& name, const Affine& m, const Attr& a, int
     if (aborted_) return;
     entity(e, m, a, true, depth);
   }
+}
+
+namespace {
+
+double headerReal(const Header& h, std::string_view name, double fallback) {
+  for (const auto& v : h.all)
+    if (v.name == name && !v.tags.empty()) {
+      bool ok = false;
+      double d = v.tags.front().asReal(&ok);
+      if (ok && std::isfinite(d)) return d;
+    }
+  return fallback;
+}
+
+}  // namespace
+
+// Some programs write a dimension's block without its text and leave the measurement to the
+// reader; mainstream CAD shows it then, so it is shown here too, at the text point.
+void Walk::dimensionText(const Dimension& dim, const Affine& m, const Attr& a) {
+  if (dim.block.empty()) return;
+  auto it = blocks_.find(std::string_view(dim.block));
+  if (it == blocks_.end()) return;
+  for (const auto& e : it->second->entities)
+    if (e.as<Text>() || e.as<MText>()) return;
+  const int kind = dim.kind();
+  // Only in the plane of the drawing: the text point of a dimension elsewhere is in its own plane.
+  if (kind > 6 || !std::isfinite(dim.measurement) || !(dim.normal.x == 0 && dim.normal.y == 0 && dim.normal.z > 0)) return;
+  MText t;
+  std::string value;
+  if (kind == 2 || kind == 5) {
+    value = std::to_string(static_cast<long long>(std::llround(dim.measurement * 180 / M_PI))) + "%%d";
+  } else {
+    const int places = std::clamp(static_cast<int>(headerReal(doc_.header, "$DIMDEC", 4)), 0, 8);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", places, dim.measurement);
+    value = buf;
+    if (kind == 3) value = "%%c" + value;
+    if (kind == 4) value = "R" + value;
+  }
+  if (dim.text == " ") return;  // suppressed on purpose
+  t.text = dim.text.empty() ? value : dim.text;
+  if (auto at = t.text.find("<>"); at != std::string::npos) t.text.replace(at, 2, value);
+  const double scale = headerReal(doc_.header, "$DIMSCALE", 1);
+  t.height = headerReal(doc_.header, "$DIMTXT", 0.18) * (scale > 0 ? scale : 1);
+  if (!(t.height > 0)) return;
+  t.insert = dim.textMid;
+  t.attachment = 5;
+  // Along the dimension line for linear and aligned ones, else level.
+  double rot = 0;
+  if (dim.textRotation != 0 && std::isfinite(dim.textRotation)) rot = dim.textRotation * M_PI / 180;
+  else if (kind == 0 && std::isfinite(dim.angle)) rot = dim.angle * M_PI / 180;
+  else if (kind == 1) rot = std::atan2(dim.p14.y - dim.p13.y, dim.p14.x - dim.p13.x);
+  if (rot > M_PI / 2 + 1e-9) rot -= M_PI;
+  if (rot < -M_PI / 2 - 1e-9) rot += M_PI;
+  t.rotation = rot;
+  t.xDirection = {std::cos(rot), std::sin(rot), 0};
+  drawMText(*this, t, m, a);
 }
 
 void Walk::insert(const Entity& e, const Insert& ins, const Affine& m, const Attr& a, int depth) {

@@ -108,6 +108,7 @@ class Walk {
   void entity(const Entity& e, const Affine& m, const Attr& parent, bool inBlock, int depth);
   void insert(const Entity& e, const Insert& ins, const Affine& m, const Attr& a, int depth);
   void blockRef(const std::string& name, const Affine& m, const Attr& a, int depth);
+  void dimensionText(const Dimension& dim, const Affine& m, const Attr& a);
   bool resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a);
   void dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& pat, double scale);
   bool append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat);

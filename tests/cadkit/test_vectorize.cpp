@@ -522,6 +522,7 @@ TEST_F(Vec, DimensionsDrawTheirBlockAndNothingWithoutIt) {
   b.entities.push_back(makeEntity(lineEnt({1, 1, 0}, {9, 1, 0})));
   Dimension dim;
   dim.block = "*D1";
+  dim.text = " ";  // text suppressed: the block alone
   add(dim);
   Dimension missing;
   missing.block = "*D7";
@@ -529,6 +530,66 @@ TEST_F(Vec, DimensionsDrawTheirBlockAndNothingWithoutIt) {
   draw();
   ASSERT_EQ(lines().size(), 1u);
   EXPECT_NEAR(lines()[0]->pts[1].x, 9, kEps);
+}
+
+// A block written without its text still shows the measurement at the text point, as tall as
+// $DIMTXT x $DIMSCALE; a block with a text of its own gets nothing added.
+TEST_F(Vec, DimensionBlocksWithoutTextShowTheMeasurement) {
+  Block& b = block("*D1");
+  b.entities.push_back(makeEntity(lineEnt({10, 50, 0}, {90, 50, 0})));
+  Dimension dim;
+  dim.block = "*D1";
+  dim.type = 1;
+  dim.p13 = {10, 50, 0}, dim.p14 = {90, 50, 0};
+  dim.textMid = {50, 60, 0};
+  dim.measurement = 80;
+  add(dim);
+  auto real = [](double v) {
+    Tag t;
+    t.code = 40;
+    t.kind = Tag::kReal;
+    t.real = v;
+    return t;
+  };
+  doc.header.all.push_back({"$DIMTXT", {real(2.5)}});
+  doc.header.all.push_back({"$DIMSCALE", {real(2)}});
+  // The strokes above the dimension line and the box they fill.
+  auto above = [&](double& x0, double& x1, double& y0, double& y1) {
+    std::size_t n = 0;
+    x0 = y0 = 1e9, x1 = y1 = -1e9;
+    for (const Call* c : lines()) {
+      bool counted = false;
+      for (const auto& p : c->pts)
+        if (p.y > 52) {
+          x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+          counted = true;
+        }
+      n += counted;
+    }
+    return n;
+  };
+  draw();
+  double x0, x1, y0, y1;
+  const std::size_t measured = above(x0, x1, y0, y1);
+  // "80.0000" in 5-unit letters, centred on the text point.
+  ASSERT_GT(measured, 0u);
+  EXPECT_NEAR((x0 + x1) / 2, 50, 1.5);
+  EXPECT_NEAR((y0 + y1) / 2, 60, 1.5);
+  EXPECT_NEAR(y1 - y0, 5, 1.5);
+  EXPECT_GT(x1 - x0, 15);
+
+  Text own;
+  own.text = "80";
+  own.insert = {50, 60, 0};
+  own.height = 5;
+  for (Block& lb : live().blocks)
+    if (lb.begin.name == "*D1") lb.entities.push_back(makeEntity(own));
+  adForceRegen(d);
+  draw();
+  const std::size_t withOwn = above(x0, x1, y0, y1);
+  EXPECT_GT(withOwn, 0u);
+  EXPECT_LT(withOwn, measured);  // "80" alone, not "80.0000" beside it
+  EXPECT_LT(x1 - x0, 15);
 }
 
 TEST_F(Vec, RedrawReusesTheCacheAndCullsOutsideItems) {
