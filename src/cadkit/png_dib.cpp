@@ -58,6 +58,9 @@ std::string pngToDib(std::span<const std::uint8_t> png, std::string* error) {
   if (!channels || !depthOk || (type == 3 && depth == 16)) return failWith(error, "the PNG picture's colour type is not valid");
   const std::size_t bitsPerPixel = std::size_t(channels) * depth;
   const std::size_t rowBytes = (std::size_t(w) * bitsPerPixel + 7) / 8, bpp = std::max<std::size_t>(1, bitsPerPixel / 8);
+  // Deflate packs at most about 1032 to 1: a size the data cannot hold is refused before any
+  // buffer is made for it.
+  if ((rowBytes + 1) * h > packed.size() * 1032 + 64) return failWith(error, "the PNG picture's data is damaged");
   std::vector<std::uint8_t> raw((rowBytes + 1) * h);
   uLongf got = static_cast<uLongf>(raw.size());
   int z = uncompress(raw.data(), &got, packed.data(), static_cast<uLong>(packed.size()));
