@@ -269,11 +269,8 @@ template <class V> void dwgBody(V& v, LwPolyline& e, Links&) {
   }
 }
 
-// Vertices and attributes: linked first to last until 2000, listed since 2004.
-template <class V> void owners(V& v, Links& l, bool present) {
-  std::int32_t n = static_cast<std::int32_t>(l.owned.size());
-  if (v.since(Release::R2004) && present) v.BL(n);
-  if (!present) return;
+// Vertices and attributes: linked first to last until 2000, listed (n of them) since 2004.
+template <class V> void ownedHandles(V& v, Links& l, std::int32_t n) {
   if (v.until(Release::R2000)) {
     v.H(l.first, 4);
     v.H(l.last, 4);
@@ -282,6 +279,12 @@ template <class V> void owners(V& v, Links& l, bool present) {
     for (auto& h : l.owned) v.H(h, 4);
   }
   v.H(l.seqend, 3);
+}
+
+template <class V> void owners(V& v, Links& l, bool present) {
+  std::int32_t n = static_cast<std::int32_t>(l.owned.size());
+  if (v.since(Release::R2004) && present) v.BL(n);
+  if (present) ownedHandles(v, l, n);
 }
 
 // The heavy polyline kinds have their own type numbers and layouts.
@@ -407,16 +410,7 @@ template <class V> void insertBody(V& v, Insert& e, Links& l, bool minsert) {
     v.BD(e.rowSpacing);
   }
   v.nameRef(Names::Block, e.block);
-  if (l.hasAttribs) {
-    if (v.until(Release::R2000)) {
-      v.H(l.first, 4);
-      v.H(l.last, 4);
-    } else {
-      v.resizeH(l.owned, n);
-      for (auto& h : l.owned) v.H(h, 4);
-    }
-    v.H(l.seqend, 3);
-  }
+  if (l.hasAttribs) ownedHandles(v, l, n);
 }
 
 // Dimension kinds by type number: 20 ordinate, 21 linear, 22 aligned, 23 3-point angular,
