@@ -2,8 +2,16 @@
 // outside the window are skipped; paper-space viewports show model space clipped to their
 // rectangle (Liang–Barsky for lines, Sutherland–Hodgman for fills).
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
 
 #include "cadkit/vec_internal.h"
 
@@ -349,12 +357,159 @@ Rect windowOf(const DrawingState& st) {
 }
 }  // namespace
 
-void drawStreamed(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& sink) {
-  // One emitter for the whole walk, so the sink sees the calls a kept list would give.
+namespace {
+
+// What the walk on the second thread asks of the sink. Questions go to the real sink while
+// the drawing thread is between lists (font answers are kept); warnings wait for the end of
+// the walk; cancelling is decided by the drawing thread.
+class WalkSide final : public DrawSink {
+ public:
+  WalkSide(DrawSink& real, std::mutex& sinkLock) : real_(real), sinkLock_(sinkLock) {}
+  void moveTo(double, double) override {}
+  void lineTo(double, double) override {}
+  void penColor(int) override {}
+  void paintPolygon(const PixelPoint*, int) override {}
+  void polyPolygon(const PixelPoint*, const int*, int) override {}
+  bool examineTtf(const std::string& fontFile, const std::string& family) override {
+    const std::string key = fontFile + '\n' + family;
+    if (auto it = ttf_.find(key); it != ttf_.end()) return it->second;
+    std::lock_guard<std::mutex> hold(sinkLock_);
+    return ttf_[key] = real_.examineTtf(fontFile, family);
+  }
+  std::string findFile(FileKind kind, const std::string& storedPath) override {
+    std::lock_guard<std::mutex> hold(sinkLock_);
+    return real_.findFile(kind, storedPath);
+  }
+  void warning(const std::string& text) override { warnings_.push_back(text); }
+  void criticalError(const std::string& text) override { warnings_.push_back(text); }
+  bool cancelled() override { return stop.load(std::memory_order_relaxed); }
+
+  std::atomic<bool> stop{false};
+  std::vector<std::string> warnings_;
+
+ private:
+  DrawSink& real_;
+  std::mutex& sinkLock_;
+  std::map<std::string, bool> ttf_;
+};
+
+// Lists pass from the walk to the drawing thread and back: one being filled, one being drawn,
+// one spare.
+struct Handoff {
+  std::mutex lock;
+  std::condition_variable changed;
+  DisplayList lists[3];
+  std::vector<DisplayList*> spare{&lists[0], &lists[1], &lists[2]};
+  std::deque<DisplayList*> filled;
+  bool walkDone = false;
+};
+
+// Everything but the bounds, which stay with the walk's own list.
+void swapContents(DisplayList& a, DisplayList& b) {
+  std::swap(a.items, b.items);
+  a.pts.swap(b.pts);
+  std::swap(a.flat, b.flat);
+  a.rings.swap(b.rings);
+  a.ttf.swap(b.ttf);
+  a.images.swap(b.images);
+  a.ole.swap(b.ole);
+  a.oleNames.swap(b.oleNames);
+}
+
+void drawStreamedHere(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& sink) {
   Emitter e(sink, windowOf(st));
   const Affine paper = toAffine(st.xf);
-  const std::function<void(DisplayList&)> fn = [&](DisplayList& l) { e.list(l, paper, nullptr, nullptr); };
+  const std::function<void(DisplayList&)> fn = [&](DisplayList& l) {
+    e.list(l, paper, nullptr, nullptr);
+    // The list is emptied and filled again: its images are given back first.
+    e.release();
+  };
   regenerate(d, doc, st, &sink, &fn);
+}
+
+}  // namespace
+
+void drawStreamed(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& sink) {
+  const Block* model = doc.findBlock(kModelSpace);
+  if (std::thread::hardware_concurrency() < 2 || !model || model->entities.size() < parallelFrom())
+    return drawStreamedHere(d, doc, st, sink);
+  // The walk (tessellating, laying out text) runs on a second thread while this one draws what
+  // it has handed over, list after list in the order walked: the sink sees exactly the calls
+  // of a walk on one thread. One emitter for the whole walk, as for a kept list.
+  Emitter e(sink, windowOf(st));
+  const Affine paper = toAffine(st.xf);
+  std::mutex sinkLock;
+  WalkSide side(sink, sinkLock);
+  Handoff h;
+  const std::function<void(DisplayList&)> handOver = [&](DisplayList& l) {
+    DisplayList* empty;
+    {
+      std::unique_lock<std::mutex> hold(h.lock);
+      h.changed.wait(hold, [&] { return !h.spare.empty() || side.stop.load(); });
+      if (h.spare.empty()) return;  // drawing has stopped: the walk's list is dropped
+      empty = h.spare.back();
+      h.spare.pop_back();
+    }
+    swapContents(l, *empty);
+    {
+      std::lock_guard<std::mutex> hold(h.lock);
+      h.filled.push_back(empty);
+    }
+    h.changed.notify_all();
+  };
+  std::exception_ptr walkError;
+  std::thread walker;
+  try {
+    walker = std::thread([&] {
+      try {
+        regenerate(d, doc, st, &side, &handOver);
+      } catch (...) {
+        walkError = std::current_exception();
+      }
+      {
+        std::lock_guard<std::mutex> hold(h.lock);
+        h.walkDone = true;
+      }
+      h.changed.notify_all();
+    });
+  } catch (const std::system_error&) {
+    return drawStreamedHere(d, doc, st, sink);  // no second thread to be had
+  }
+  std::exception_ptr drawError;
+  for (;;) {
+    DisplayList* l;
+    {
+      std::unique_lock<std::mutex> hold(h.lock);
+      h.changed.wait(hold, [&] { return !h.filled.empty() || h.walkDone; });
+      if (h.filled.empty()) break;
+      l = h.filled.front();
+      h.filled.pop_front();
+    }
+    if (!side.stop.load() && !drawError) {
+      try {
+        std::lock_guard<std::mutex> hold(sinkLock);
+        if (sink.cancelled()) {
+          side.stop = true;
+        } else {
+          e.list(*l, paper, nullptr, nullptr);
+          e.release();
+        }
+      } catch (...) {
+        drawError = std::current_exception();
+        side.stop = true;
+      }
+    }
+    l->clearContents();
+    {
+      std::lock_guard<std::mutex> hold(h.lock);
+      h.spare.push_back(l);
+    }
+    h.changed.notify_all();
+  }
+  walker.join();
+  if (drawError) std::rethrow_exception(drawError);
+  if (walkError) std::rethrow_exception(walkError);
+  for (const auto& w : side.warnings_) sink.warning(w);
 }
 
 void emit(DrawingState& st, DrawSink& sink) {

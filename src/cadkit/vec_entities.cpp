@@ -45,9 +45,12 @@ void arcPoints(Vec3 c, double r, double a0, double sweep, std::vector<Vec3>& out
   int n = curveSegments(sweep);
   double step = sweep / n, cs = std::cos(step), sn = std::sin(step);
   double x = r * std::cos(a0), y = r * std::sin(a0);
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(n) + (first ? 1 : 0));
+  Vec3* o = out.data() + at;
   for (int i = 0; i <= n; ++i) {
     if (i == n) x = r * std::cos(a0 + sweep), y = r * std::sin(a0 + sweep);
-    if (i > 0 || first) out.push_back({c.x + x, c.y + y, c.z});
+    if (i > 0 || first) *o++ = {c.x + x, c.y + y, c.z};
     double nx = x * cs - y * sn;
     y = x * sn + y * cs;
     x = nx;

@@ -259,6 +259,10 @@ int curveSegments(double radians);
 
 // Bounds of one regeneration (points kept, entities visited); defaults 16 and 50 million.
 void setRegenLimits(std::size_t points, std::size_t visits);
+// Drawings with at least this many entities in model space are walked on several threads
+// where that gives the same result (default 8192; tests lower it).
+void setParallelFrom(std::size_t entities);
+std::size_t parallelFrom();
 // Whether regenerations keep their display lists (the default) so that a redraw only emits
 // them; without, every draw of model space walks the drawing again through a small buffer
 // (a single picture of a large drawing then needs little more memory than the drawing).

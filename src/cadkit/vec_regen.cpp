@@ -1,9 +1,12 @@
 // Regeneration: walks a space once, resolves layers, colours, linetypes and lineweights,
 // expands blocks and applies dash patterns, and keeps the result as a display list so that a
 // redraw only transforms and emits.
-#include <cstdio>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <exception>
+#include <thread>
 
 #include "cadkit/text_layout.h"
 #include "cadkit/vec_walk.h"
@@ -193,16 +196,17 @@ const Object* Walk::object(Handle h) {
   return it == objects_.end() ? nullptr : it->second;
 }
 
-void Walk::space(const Block& b, DisplayList& out, bool layout) {
+void Walk::space(const Block& b, DisplayList& out, bool layout, std::size_t from, std::size_t to) {
   out_ = &out;
   layout_ = layout;
   Attr top;
   Affine id;
   // A streamed list is handed on at about one block of points or items.
   constexpr std::size_t kStreamAt = BlockStore<Vec2>::kBlock / 2;
-  for (const auto& e : b.entities) {
+  to = std::min(to, b.entities.size());
+  for (std::size_t i = from; i < to; ++i) {
     if (aborted_) break;
-    entity(e, id, top, false, 0);
+    entity(b.entities[i], id, top, false, 0);
     if (stream_ && out.flat.size() + out.pts.size() + out.items.size() > kStreamAt) {
       (*stream_)(out);
       out.clearContents();
@@ -273,7 +277,7 @@ bool Walk::resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bo
 
 void Walk::entity(const Entity& e, const Affine& m, const Attr& parent, bool inBlock, int depth) {
   if (depth > kMaxDepth) return;
-  if (out_->pts.size() + out_->flat.size() > maxPoints || ++visits_ > maxVisits) {
+  if (out_->pts.size() + out_->flat.size() > maxPoints || ++visits_ > visitLimit_) {
     aborted_ = true;
     return;
   }
@@ -484,6 +488,32 @@ bool Walk::append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat) 
   return true;
 }
 
+void Walk::flatPolyline(const Vec2* p, std::size_t n, const Affine& m, double z, const Attr& a) {
+  if (n == 0) return;
+  thread_local std::vector<Vec2> mapped;
+  if (mapped.size() < n) mapped.resize(n + 64);
+  Vec3 lo = out_->lo, hi = out_->hi;
+  double bad = 0;
+  const double(*r)[4] = m.m;
+  for (std::size_t i = 0; i < n; ++i) {
+    // The terms in the order Affine::apply adds them, so the points are the ones it gives.
+    const double x = r[0][0] * p[i].x + r[0][1] * p[i].y + r[0][2] * z + r[0][3];
+    const double y = r[1][0] * p[i].x + r[1][1] * p[i].y + r[1][2] * z + r[1][3];
+    bad += (x - x) + (y - y);
+    lo.x = x < lo.x ? x : lo.x, hi.x = x > hi.x ? x : hi.x;
+    lo.y = y < lo.y ? y : lo.y, hi.y = y > hi.y ? y : hi.y;
+    mapped[i] = {x, y};
+  }
+  if (bad != 0 || bad != bad) return;
+  lo.z = 0 < lo.z ? 0 : lo.z, hi.z = 0 > hi.z ? 0 : hi.z;
+  out_->lo = lo, out_->hi = hi;
+  if (boundsOnly_) return;
+  std::size_t first;
+  Vec2* v = out_->flat.append(n, first);
+  std::copy(mapped.begin(), mapped.begin() + static_cast<std::ptrdiff_t>(n), v);
+  add(ItemKind::Polyline, a, first, n).flat = 1;
+}
+
 void Walk::polyline(const Vec3* p, std::size_t n, const Attr& a, const std::uint32_t* runs, std::size_t nruns) {
   if (n == 0) return;
   if (a.linetype >= 0 && static_cast<std::size_t>(a.linetype) < patterns_.size()) {
@@ -627,6 +657,75 @@ const std::function<void(DisplayList&)>& boundsOnlyStream() {
 void setKeepDisplayLists(bool keep) { g_keepLists = keep; }
 bool keepDisplayLists() { return g_keepLists; }
 
+namespace {
+
+std::size_t g_parallelFrom = 8192;
+
+// Model space walked for its bounds alone on every core: bounds do not depend on the order
+// the entities are walked in, so chunks of the space are handed out to whichever walk is free.
+// False when the space is too small to be worth it (the caller walks it alone).
+bool parallelBounds(const Document& doc, DrawingState& st, const Block& model, bool& full) {
+  const unsigned cores = std::min(4u, std::thread::hardware_concurrency());
+  const std::size_t n = model.entities.size();
+  if (cores < 2 || n < g_parallelFrom) return false;
+  constexpr std::size_t kChunk = 2048;
+  std::atomic<std::size_t> next{0};
+  struct Part {
+    DrawingState scratch;
+    bool full = false;
+    std::exception_ptr error;
+  };
+  std::vector<Part> parts(cores);
+  auto work = [&](unsigned k) {
+    Part& part = parts[k];
+    // The first walk fills the drawing's own state (its layer list); the others a copy.
+    DrawingState& own = k == 0 ? st : part.scratch;
+    if (k != 0) {
+      own.view = st.view;
+      own.win = st.win;
+      own.xf = st.xf;
+    }
+    try {
+      Walk w(doc, own, nullptr);
+      w.limitVisits(Walk::maxVisits / cores);
+      w.streamTo(&boundsOnlyStream(), true);
+      for (;;) {
+        const std::size_t from = next.fetch_add(kChunk);
+        if (from >= n || w.full()) break;
+        w.space(model, own.space, false, from, from + kChunk);
+      }
+      part.full = w.full();
+    } catch (...) {
+      part.error = std::current_exception();
+      next = n;  // the others stop at their next chunk
+    }
+  };
+  std::vector<std::thread> helpers;
+  try {
+    for (unsigned k = 1; k < cores; ++k) helpers.emplace_back(work, k);
+  } catch (...) {
+    // No thread to be had: this one takes every chunk.
+  }
+  work(0);
+  for (auto& t : helpers) t.join();
+  for (const Part& p : parts)
+    if (p.error) std::rethrow_exception(p.error);
+  for (unsigned k = 1; k < cores; ++k) {
+    const DisplayList& l = parts[k].scratch.space;
+    if (l.lo.x <= l.hi.x) st.space.grow(l.lo), st.space.grow(l.hi);
+    st.ttfAsked = st.ttfAsked || parts[k].scratch.ttfAsked;
+    st.pointViewHeight = std::max(st.pointViewHeight, parts[k].scratch.pointViewHeight);
+  }
+  full = false;
+  for (const Part& p : parts) full = full || p.full;
+  return true;
+}
+
+}  // namespace
+
+void setParallelFrom(std::size_t entities) { g_parallelFrom = entities; }
+std::size_t parallelFrom() { return g_parallelFrom; }
+
 void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink,
                 const std::function<void(DisplayList&)>* stream) {
   st.space.clear();
@@ -635,11 +734,21 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
   st.ttfAsked = false;
   st.pointViewHeight = 0;
   st.boundsOnly = false;
-  Walk w(doc, st, sink);
   const Block* model = doc.findBlock(kModelSpace);
   // Without kept lists only the bounds of model space stay (nothing to emit, or emitted as walked).
   const auto* discard = &boundsOnlyStream();
   if (!stream && !keepDisplayLists() && st.layout.empty()) stream = discard;
+  bool full = false;
+  // Nothing but bounds, and nobody to ask about fonts or cancelling: every core can walk.
+  if (st.layout.empty() && stream == discard && !sink && model && parallelBounds(doc, st, *model, full)) {
+    st.boundsOnly = true;
+    st.key = keyOf(doc, st);
+    st.valid = true;
+    st.builtWithSink = false;
+    (void)full;  // without a sink nobody hears the warning
+    return;
+  }
+  Walk w(doc, st, sink);
   if (st.layout.empty()) {
     w.streamTo(stream, stream == discard);
     st.boundsOnly = stream != nullptr;

@@ -12,8 +12,11 @@ class Collect : public TextOut {
  public:
   Collect(Walk& w, const Affine& m, double z, const Attr& a) : w_(w), m_(m), z_(z), base_(a), cur_(a) {
     base_.linetype = cur_.linetype = -1;
+    // Text lying in the plane of the drawing (nearly all of it) maps to flat points directly.
+    flat_ = m_.m[2][0] == 0 && m_.m[2][1] == 0 && m_.m[2][2] * z_ + m_.m[2][3] == 0;
   }
   void stroke(const Vec2* p, std::size_t n) override {
+    if (flat_ && n >= 2) return w_.flatPolyline(p, n, m_, z_, cur_);
     auto& pts = w_.s2;
     pts.clear();
     for (std::size_t i = 0; i < n; ++i) pts.push_back(m_.apply({p[i].x, p[i].y, z_}));
@@ -61,6 +64,7 @@ class Collect : public TextOut {
   Walk& w_;
   Affine m_;
   double z_;
+  bool flat_ = false;
   Attr base_, cur_;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // The regeneration walk: what it carries while it descends through blocks, and the output
 // calls every entity handler uses (they apply linetypes and fill the display list).
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -67,8 +68,9 @@ class Walk {
  public:
   Walk(const Document& doc, DrawingState& st, DrawSink* sink);
   ~Walk();
-  // Walks one block of entities into `out` (with viewports noted when `layout`).
-  void space(const Block& b, DisplayList& out, bool layout);
+  // Walks one block of entities into `out` (with viewports noted when `layout`); `from`/`to`
+  // limit the walk to a range of the block's entities.
+  void space(const Block& b, DisplayList& out, bool layout, std::size_t from = 0, std::size_t to = SIZE_MAX);
   // Hands the list to `fn` and empties it whenever it has filled, between entities of the
   // space, and once at the end of it.
   // `boundsOnly`: the list is thrown away, only its bounds count.
@@ -83,6 +85,10 @@ class Walk {
   void polyline(const Vec3* p, std::size_t n, const Attr& a, const std::uint32_t* runs = nullptr,
                 std::size_t nruns = 0);
   void polygon(const Vec3* p, std::size_t n, const Attr& a);
+  // A solid polyline of points in a plane that `m` (at height z) takes to z = 0, as text
+  // strokes mostly are: mapped straight into the flat points, the same as polyline() keeps
+  // them. `m.m[2]` must be zero but for what z gives (the caller checks).
+  void flatPolyline(const Vec2* p, std::size_t n, const Affine& m, double z, const Attr& a);
   void rings(const Vec3* p, const int* counts, int nrings, const Attr& a);
   void point(Vec3 p, const Attr& a);
   void infinite(Vec3 p, Vec3 dir, bool ray, const Attr& a);
@@ -122,6 +128,7 @@ class Walk {
   bool aborted_ = false;
   bool cancelled_ = false;
   std::size_t visits_ = 0;
+  std::size_t visitLimit_ = maxVisits;
   NameMap<int> layerIndex_;
   std::vector<bool> layerOn_, layerFrozen_;
   std::vector<Pattern> patterns_;
@@ -150,6 +157,8 @@ class Walk {
   // A runaway block nesting stops at either limit (points kept, entities visited).
   static std::size_t maxPoints, maxVisits;
   bool cancelled() const { return cancelled_; }
+  // A walk that shares the drawing with others stops after this many visits of its own.
+  void limitVisits(std::size_t n) { visitLimit_ = n; }
   // $PDMODE and the point size in drawing units for this regeneration (mode -1: not read yet).
   int pointMode = -1;
   double pointSize = 0;

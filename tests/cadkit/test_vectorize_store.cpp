@@ -1,6 +1,7 @@
 // The display list's block storage: runs stay contiguous and in place while the store grows.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <vector>
 
 #include "cadkit/vec_internal.h"
@@ -181,6 +182,112 @@ TEST_F(VecStream, UnkeptDrawFollowsChangesOfTheDrawing) {
   adForceRegen(d);
   draw();
   EXPECT_EQ(lines().size(), 0u);
+}
+
+// Large drawings are walked on several threads (bounds alone on every core, a draw on a
+// second thread handing its lists over): the sink must see what a walk on one thread gives.
+class VecThreads : public VecStream {
+ protected:
+  ~VecThreads() override {
+    vec::setParallelFrom(8192);
+    vec::setRegenLimits(16'000'000, 50'000'000);
+  }
+  void addImage(const char* name, Vec3 at) {
+    Object def;
+    def.frame.handle = doc.newHandle();
+    ImageDef id;
+    id.fileName = name;
+    def.data = id;
+    doc.objects.push_back(def);
+    Image im;
+    im.insert = at;
+    im.u = {0.1, 0, 0};
+    im.v = {0, 0.1, 0};
+    im.size = {20, 10};
+    im.imageDef = def.frame.handle;
+    add(im);
+  }
+};
+
+TEST_F(VecThreads, ThreadedWalksGiveWhatOneThreadGives) {
+  fillDrawing();
+  addImage("photo.png", {20, 20, 0});
+  addLayer("FROZEN", 3);
+  doc.layers.entries.back().rec.flags = 1;
+  add(lineEnt({-500, -500, 0}, {-400, -400, 0}), "FROZEN");  // must not widen the extents
+  Text far;
+  far.insert = {130, 140, 0};
+  far.height = 2;
+  far.rotation = 30;
+  far.text = "EDGE%%u text";
+  add(far);
+  sink.preparable = {"photo.png"};
+  draw(false);
+  const std::vector<Call> one = sink.calls;
+  const AdViewRecord oneView = view;
+  Vec3 lo1, hi1;
+  ASSERT_TRUE(adComputeExtents(d, kModelSpace, lo1, hi1));
+  adCloseFile(d);
+  d = 0;
+
+  vec::setParallelFrom(1);
+  adSetKeepDisplayLists(0);
+  Vec3 lo2, hi2;
+  view = AdViewRecord{};
+  draw(false);
+  ASSERT_TRUE(adComputeExtents(d, kModelSpace, lo2, hi2));
+  EXPECT_EQ(lo1.x, lo2.x);
+  EXPECT_EQ(lo1.y, lo2.y);
+  EXPECT_EQ(hi1.x, hi2.x);
+  EXPECT_EQ(hi1.y, hi2.y);
+  EXPECT_EQ(view.center.x, oneView.center.x);
+  EXPECT_EQ(view.center.y, oneView.center.y);
+  EXPECT_EQ(view.width, oneView.width);
+  expectSame(one, sink.calls);
+  // Every image prepared in a draw is released again.
+  EXPECT_EQ(sink.prepared.size(), sink.released.size());
+  EXPECT_FALSE(sink.prepared.empty());
+}
+
+class StoppingSink : public kelvaro::cad::test::RecordingSink {
+ public:
+  std::size_t cancelAfter = SIZE_MAX, throwAfter = SIZE_MAX, polylines = 0;
+  void polyline(const PixelPoint* p, std::size_t n) override {
+    if (polylines >= throwAfter) throw std::runtime_error("sink failed");
+    ++polylines;
+    RecordingSink::polyline(p, n);
+  }
+  bool cancelled() override { return polylines >= cancelAfter; }
+};
+
+TEST_F(VecThreads, AThreadedDrawStopsCleanlyAndTheNextOneIsWhole) {
+  fillDrawing();
+  vec::setParallelFrom(1);
+  adSetKeepDisplayLists(0);
+  draw();
+  const std::size_t whole = lines().size();
+  ASSERT_GT(whole, 10000u);
+
+  StoppingSink cancelling;
+  cancelling.cancelAfter = 100;
+  ASSERT_EQ(adDrawDrawing(d, cancelling), 1);
+  EXPECT_GE(cancelling.count(Call::Polyline), 100u);
+  EXPECT_LT(cancelling.count(Call::Polyline), whole);
+
+  StoppingSink failing;
+  failing.throwAfter = 5000;
+  EXPECT_THROW(adDrawDrawing(d, failing), std::runtime_error);
+  EXPECT_EQ(failing.count(Call::Polyline), 5000u);
+
+  draw();
+  EXPECT_EQ(lines().size(), whole);
+
+  // A walk cut short by the visit limit still tells the sink so, once, from the drawing thread.
+  vec::setRegenLimits(16'000'000, 2000);
+  draw();
+  ASSERT_EQ(sink.count(Call::Warning), 1u);
+  EXPECT_EQ(sink.of(Call::Warning)[0]->text, "The drawing is too large to show completely.");
+  EXPECT_LT(lines().size(), whole);
 }
 
 }  // namespace
