@@ -1,6 +1,7 @@
 // The built-in stroke font and the font library.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 
@@ -44,6 +45,19 @@ class BuiltinFont final : public StrokeFont {
     // Anything else is a box the size of a capital.
     box_.strokes = {{{0.1, 0}, {0.1, 1}, {0.7, 1}, {0.7, 0}, {0.1, 0}}};
     box_.advance = {0.9, 0};
+    auto measure = [&](const Glyph& g) {
+      maxAdvance_ = std::max(maxAdvance_, std::fabs(g.advance.x));
+      for (const auto& st : g.strokes)
+        for (const auto& p : st) maxExtent_ = std::max({maxExtent_, std::fabs(p.x), std::fabs(p.y)});
+    };
+    for (std::size_t c = 0; c < 256; ++c)
+      if (have_[c]) measure(low_[c]);
+    for (const auto& e : high_) measure(e.second);
+    measure(box_);
+  }
+  bool metrics(double& maxAdvance, double& maxExtent) const override {
+    maxAdvance = maxAdvance_, maxExtent = maxExtent_;
+    return true;
   }
 
   const Glyph* glyph(char32_t c) const override {
@@ -57,6 +71,7 @@ class BuiltinFont final : public StrokeFont {
   std::vector<bool> have_ = std::vector<bool>(256);
   std::vector<std::pair<char32_t, Glyph>> high_;  // sorted by code
   Glyph box_;
+  double maxAdvance_ = 0, maxExtent_ = 0;
 
   const Glyph* find(char32_t c) const {
     if (c < 256) return have_[c] ? &low_[c] : nullptr;

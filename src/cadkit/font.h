@@ -31,6 +31,9 @@ class StrokeFont {
   virtual bool isLeadByte(unsigned byte) const { return false; }
   // Shape fonts number glyphs by code-page byte and keep °, ± and ⌀ at 256-258.
   virtual bool isUnicode() const { return true; }
+  // The largest advance and the largest distance of any glyph point from the glyph's origin
+  // along either axis (in text heights), where the font knows them; false when it does not.
+  virtual bool metrics(double& maxAdvance, double& maxExtent) const { return false; }
 };
 
 // The built-in stroke font: printable ASCII, Latin-1 letters and the CAD symbols (degree,

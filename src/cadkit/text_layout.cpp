@@ -254,6 +254,33 @@ void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLi
     if (on[k]) close(k, du + width);
 }
 
+bool looseTextDisc(const TextBase& text, int valign, const TextStyle& style, FontLibrary& fonts,
+                   const TextLayoutOptions& opt, Vec2& centre, double& radius) {
+  const Fonts f = stylefonts(style, fonts, opt);
+  double adv = 0, ext = 0;
+  if (f.ttf || f.big || f.main != &builtinStrokeFont() || !f.main->metrics(adv, ext)) return false;
+  int ha = text.halign, va = valign;
+  if (ha < 0 || ha > 5) ha = 0;
+  if (va < 0 || va > 3) va = 0;
+  if (ha == 3 || ha == 5) return false;
+  const double h = entityHeight(text.height, style);
+  double wf = sane(text.widthFactor, 1);
+  if (wf <= 0) wf = sane(style.widthFactor, 1) > 0 ? sane(style.widthFactor, 1) : 1;
+  double oblique = sane(text.oblique, 0);
+  if (std::abs(oblique) > 85) oblique = 0;
+  const double slant = std::fabs(std::tan(oblique * kDeg));
+  // Every glyph takes at least one byte of the decoded text.
+  const double n = static_cast<double>(decodeTextCodes(text.text).size());
+  // Along the baseline: the alignment shift and the pen position are each within n advances;
+  // a glyph's points reach `ext` further, slanted. Across: the vertical shift, the glyph and
+  // the decoration lines.
+  const double along = 2 * n * adv * wf + ext * (wf + slant);
+  const double across = std::max(ext, 1.0) + ext + 2;
+  centre = (ha == 0 && va == 0) ? Vec2{text.insert.x, text.insert.y} : Vec2{text.align.x, text.align.y};
+  radius = (along + across) * h * (1 + 1e-9);
+  return finite(centre.x) && finite(centre.y) && finite(radius);
+}
+
 StyleTtfInfo styleTtfInfo(const std::vector<Tag>& xdata) {
   StyleTtfInfo info;
   bool acad = false;

@@ -51,6 +51,11 @@ StyleTtfInfo styleTtfInfo(const std::vector<Tag>& xdata);
 // `style` is the entity's text style (or a default one when the name is unknown).
 void layoutText(const TextBase& text, int valign, const TextStyle& style, FontLibrary& fonts, TextOut& out,
                 const TextLayoutOptions& opt = {});
+// A disc that surely holds everything layoutText draws for the text, in the text's own plane,
+// found without laying it out; false when that is not known cheaply (fonts other than the
+// built-in one, aligned or fitted text, broken numbers).
+bool looseTextDisc(const TextBase& text, int valign, const TextStyle& style, FontLibrary& fonts,
+                   const TextLayoutOptions& opt, Vec2& centre, double& radius);
 void layoutMText(const MText& text, const TextStyle& style, FontLibrary& fonts, TextOut& out,
                  const TextLayoutOptions& opt = {});
 // Width and height of a single line of TEXT in object units (for extents and alignment).

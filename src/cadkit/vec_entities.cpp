@@ -63,7 +63,8 @@ double sweepOf(double startDeg, double endDeg) {
   return s * M_PI / 180;
 }
 
-// The centre of the arc a bulge makes between a and b; false for a straight segment.
+}  // namespace
+
 bool bulgeCentre(Vec2 a, Vec2 b, double bulge, Vec3& c) {
   double dx = b.x - a.x, dy = b.y - a.y, chord = std::hypot(dx, dy);
   if (std::fabs(bulge) < 1e-9 || !(chord > 0) || !std::isfinite(bulge)) return false;
@@ -72,6 +73,8 @@ bool bulgeCentre(Vec2 a, Vec2 b, double bulge, Vec3& c) {
   c = {(a.x + b.x) / 2 - dy / chord * (r - s), (a.y + b.y) / 2 + dx / chord * (r - s), 0};
   return true;
 }
+
+namespace {
 
 struct WideVertex {
   Vec2 p;

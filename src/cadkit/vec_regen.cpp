@@ -3,6 +3,8 @@
 // redraw only transforms and emits.
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -217,6 +219,102 @@ void Walk::space(const Block& b, DisplayList& out, bool layout, std::size_t from
     out.clearContents();
   }
   layout_ = false;
+}
+
+namespace {
+
+bool hasLooseBox(const Entity& e) { return e.is<Circle>() || e.is<Arc>() || e.is<LwPolyline>() || e.is<Text>(); }
+
+// Only entities lying in the drawing's plane (their points are then their own coordinates).
+bool plainNormal(Vec3 n) { return n.x == 0 && n.y == 0 && n.z > 0 && std::isfinite(n.z); }
+
+void disc(Vec3 c, double r, Vec3& lo, Vec3& hi) {
+  // Tessellated points sit on the circle to within rounding.
+  const double pad = 1e-9 * (std::fabs(r) + std::fabs(c.x) + std::fabs(c.y));
+  r = std::fabs(r) + pad;
+  lo = {std::min(lo.x, c.x - r), std::min(lo.y, c.y - r), std::min(lo.z, c.z)};
+  hi = {std::max(hi.x, c.x + r), std::max(hi.y, c.y + r), std::max(hi.z, c.z)};
+}
+
+bool inside(Vec3 lo, Vec3 hi, Vec3 inLo, Vec3 inHi) {
+  // Written so that a NaN anywhere answers no.
+  return lo.x >= inLo.x && lo.y >= inLo.y && lo.z >= inLo.z && hi.x <= inHi.x && hi.y <= inHi.y && hi.z <= inHi.z;
+}
+
+}  // namespace
+
+bool Walk::looseBox(const Entity& e, const Attr& a, Vec3& lo, Vec3& hi) {
+  // Shapes and texts of a complex linetype stand off the line.
+  if (a.linetype >= 0 && static_cast<std::size_t>(a.linetype) < patterns_.size() &&
+      !patterns_[static_cast<std::size_t>(a.linetype)].shapes.empty())
+    return false;
+  lo = {1e300, 1e300, 1e300}, hi = {-1e300, -1e300, -1e300};
+  if (const auto* c = e.as<Circle>()) {
+    if (!plainNormal(c->normal) || c->thickness != 0 || !(c->radius > 0) || !finite(c->center)) return false;
+    disc(c->center, c->radius, lo, hi);
+    return true;
+  }
+  if (const auto* c = e.as<Arc>()) {
+    if (!plainNormal(c->normal) || c->thickness != 0 || !(c->radius > 0) || !finite(c->center)) return false;
+    disc(c->center, c->radius, lo, hi);
+    return true;
+  }
+  if (const auto* p = e.as<LwPolyline>()) {
+    if (!plainNormal(p->normal) || p->thickness != 0 || p->constWidth != 0 || !std::isfinite(p->elevation)) return false;
+    const std::size_t n = p->vertices.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto& v = p->vertices[i];
+      if (v.startWidth != 0 || v.endWidth != 0) return false;
+      disc({v.p.x, v.p.y, p->elevation}, 0, lo, hi);
+      Vec3 c;
+      // A bulge's arc lies on the circle through its ends.
+      if (std::isfinite(v.bulge) && bulgeCentre(v.p, p->vertices[(i + 1) % n].p, v.bulge, c)) {
+        c.z = p->elevation;
+        disc(c, std::hypot(v.p.x - c.x, v.p.y - c.y), lo, hi);
+      }
+    }
+    return n > 0;
+  }
+  if (const auto* t = e.as<Text>()) {
+    if (!plainNormal(t->normal) || !std::isfinite(t->height) || !finite(t->insert)) return false;
+    TextLayoutOptions opt;
+    opt.quickText = quickText();
+    ttfOptions(t->style, opt);
+    Vec2 c;
+    double r;
+    if (!looseTextDisc(*t, t->valign, style(t->style), fonts(), opt, c, r)) return false;
+    disc({c.x, c.y, t->insert.z}, r, lo, hi);
+    return true;
+  }
+  return false;
+}
+
+void Walk::boundsRange(const Block& b, DisplayList& out, std::size_t from, std::size_t to, int pass, Vec3 innerLo,
+                       Vec3 innerHi) {
+  out_ = &out;
+  layout_ = false;
+  Attr top;
+  Affine id;
+  to = std::min(to, b.entities.size());
+  for (std::size_t i = from; i < to && !aborted_; ++i) {
+    const Entity& e = b.entities[i];
+    const bool loose = hasLooseBox(e);
+    if (pass == 0) {
+      if (!loose) entity(e, id, top, false, 0);
+    } else if (loose) {
+      Attr a;
+      Vec3 lo, hi;
+      if (!resolve(e.common, e.frame, top, false, false, a)) continue;  // not drawn at all
+      if (looseBox(e, a, lo, hi)) {
+        Vec3 inLo{std::min(innerLo.x, out.lo.x), std::min(innerLo.y, out.lo.y), std::min(innerLo.z, out.lo.z)};
+        Vec3 inHi{std::max(innerHi.x, out.hi.x), std::max(innerHi.y, out.hi.y), std::max(innerHi.z, out.hi.z)};
+        if (inside(lo, hi, inLo, inHi)) continue;
+      }
+      entity(e, id, top, false, 0);
+    }
+    // Only bounds are kept; what else piles up (TrueType runs) is let go now and then.
+    if (out.items.size() + out.pts.size() > BlockStore<Vec2>::kBlock / 2) out.clearContents();
+  }
 }
 
 bool Walk::resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a) {
@@ -669,13 +767,18 @@ bool parallelBounds(const Document& doc, DrawingState& st, const Block& model, b
   const std::size_t n = model.entities.size();
   if (cores < 2 || n < g_parallelFrom) return false;
   constexpr std::size_t kChunk = 2048;
-  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> next[2] = {0, 0};
+  std::atomic<unsigned> passDone{0};
   struct Part {
     DrawingState scratch;
     bool full = false;
     std::exception_ptr error;
   };
   std::vector<Part> parts(cores);
+  // The first pass's bounds, gathered from every walk before the second pass starts.
+  std::mutex lock;
+  std::condition_variable changed;
+  Vec3 innerLo{1e300, 1e300, 1e300}, innerHi{-1e300, -1e300, -1e300};
   auto work = [&](unsigned k) {
     Part& part = parts[k];
     // The first walk fills the drawing's own state (its layer list); the others a copy.
@@ -685,32 +788,52 @@ bool parallelBounds(const Document& doc, DrawingState& st, const Block& model, b
       own.win = st.win;
       own.xf = st.xf;
     }
+    bool counted = false;
     try {
       Walk w(doc, own, nullptr);
       w.limitVisits(Walk::maxVisits / cores);
       w.streamTo(&boundsOnlyStream(), true);
-      for (;;) {
-        const std::size_t from = next.fetch_add(kChunk);
-        if (from >= n || w.full()) break;
-        w.space(model, own.space, false, from, from + kChunk);
+      for (int pass = 0; pass < 2; ++pass) {
+        Vec3 lo = innerLo, hi = innerHi;
+        if (pass == 1) {
+          std::unique_lock<std::mutex> hold(lock);
+          innerLo = {std::min(innerLo.x, own.space.lo.x), std::min(innerLo.y, own.space.lo.y),
+                     std::min(innerLo.z, own.space.lo.z)};
+          innerHi = {std::max(innerHi.x, own.space.hi.x), std::max(innerHi.y, own.space.hi.y),
+                     std::max(innerHi.z, own.space.hi.z)};
+          counted = true;
+          if (++passDone == cores) changed.notify_all();
+          changed.wait(hold, [&] { return passDone == cores; });
+          lo = innerLo, hi = innerHi;
+        }
+        for (;;) {
+          const std::size_t from = next[pass].fetch_add(kChunk);
+          if (from >= n || w.full()) break;
+          w.boundsRange(model, own.space, from, from + kChunk, pass, lo, hi);
+        }
       }
       part.full = w.full();
     } catch (...) {
       part.error = std::current_exception();
-      next = n;  // the others stop at their next chunk
+      next[0] = n, next[1] = n;  // the others stop at their next chunk
+      std::lock_guard<std::mutex> hold(lock);
+      if (!counted && ++passDone == cores) changed.notify_all();
     }
   };
   std::vector<std::thread> helpers;
+  unsigned started = 1;
   try {
-    for (unsigned k = 1; k < cores; ++k) helpers.emplace_back(work, k);
+    for (unsigned k = 1; k < cores; ++k, ++started) helpers.emplace_back(work, k);
   } catch (...) {
-    // No thread to be had: this one takes every chunk.
+    // Fewer threads to be had: the missing walks count as done with the first pass.
+    std::lock_guard<std::mutex> hold(lock);
+    passDone += cores - started;
   }
   work(0);
   for (auto& t : helpers) t.join();
   for (const Part& p : parts)
     if (p.error) std::rethrow_exception(p.error);
-  for (unsigned k = 1; k < cores; ++k) {
+  for (unsigned k = 1; k < started; ++k) {
     const DisplayList& l = parts[k].scratch.space;
     if (l.lo.x <= l.hi.x) st.space.grow(l.lo), st.space.grow(l.hi);
     st.ttfAsked = st.ttfAsked || parts[k].scratch.ttfAsked;

@@ -71,6 +71,13 @@ class Walk {
   // Walks one block of entities into `out` (with viewports noted when `layout`); `from`/`to`
   // limit the walk to a range of the block's entities.
   void space(const Block& b, DisplayList& out, bool layout, std::size_t from = 0, std::size_t to = SIZE_MAX);
+  // For a walk of bounds alone, over a range of a space's entities. Pass 0 walks the entities
+  // no loose box is known for (lines, inserts, hatches...). Pass 1 walks the others (circles,
+  // arcs, thin light-weight polylines, text) unless their loose box lies inside `inner` or the
+  // bounds found so far: then they cannot widen the bounds, which come out exactly as a walk
+  // of every entity gives them.
+  void boundsRange(const Block& b, DisplayList& out, std::size_t from, std::size_t to, int pass, Vec3 innerLo,
+                   Vec3 innerHi);
   // Hands the list to `fn` and empties it whenever it has filled, between entities of the
   // space, and once at the end of it.
   // `boundsOnly`: the list is thrown away, only its bounds count.
@@ -115,6 +122,8 @@ class Walk {
   void insert(const Entity& e, const Insert& ins, const Affine& m, const Attr& a, int depth);
   void blockRef(const std::string& name, const Affine& m, const Attr& a, int depth);
   void dimensionText(const Dimension& dim, const Affine& m, const Attr& a);
+  // A box that surely holds all an entity of the space itself draws; false: not known cheaply.
+  bool looseBox(const Entity& e, const Attr& a, Vec3& lo, Vec3& hi);
   bool resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bool inBlock, bool isInsert, Attr& a);
   void dashRun(const Vec3* p, std::size_t n, const Attr& a, const Pattern& pat, double scale);
   bool append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat);
@@ -178,6 +187,8 @@ void drawDashShape(Walk& w, const DashShape& s, Vec3 at, Vec3 dir, double scale,
 // The embedded shapes of a linetype's elements, with their styles named (vec_linetype.cpp).
 void readDashShapes(const Document& doc, const Linetype& lt, Pattern& p, const std::vector<int>& dashIndex);
 
+// The centre of the arc a bulge makes between a and b (z = 0); false for a straight segment.
+bool bulgeCentre(Vec2 a, Vec2 b, double bulge, Vec3& c);
 // Curves into scratch (local coordinates, z constant).
 void bulgePoints(Vec2 a, Vec2 b, double bulge, double z, std::vector<Vec3>& out, bool first);
 void splineCurve(const Spline& s, std::vector<Vec3>& out);

@@ -491,4 +491,52 @@ TEST(TextLayoutSheet, Rasterises) {
 }
 
 }  // namespace
+
+// The disc the bounds walk tests instead of laying text out must hold every point the layout
+// draws, whatever the alignment, turn, mirroring, slant, width, codes or style.
+TEST(TextLayout, LooseDiscHoldsEverythingTheLayoutDraws) {
+  const char* texts[] = {"Room 12", "%%uUnder%%u and %%o%%d%%p", "\\U+00E9x\\U+2205", "W", "|", "gjpqy_", "  lead"};
+  int checked = 0;
+  for (const char* str : texts)
+    for (int ha = 0; ha <= 5; ++ha)
+      for (int va = 0; va <= 3; ++va)
+        for (double rot : {0.0, 33.0, 180.0, 271.0})
+          for (double obl : {0.0, 15.0, -30.0})
+            for (double wf : {1.0, 0.4, 3.0})
+              for (int gen : {0, 2, 4, 6})
+                for (bool quick : {false, true}) {
+                  Text t = textAt(str, 2.5, {10, -4, 0});
+                  t.align = {13, -2, 0};
+                  t.halign = static_cast<std::int16_t>(ha);
+                  t.valign = static_cast<std::int16_t>(va);
+                  t.rotation = rot;
+                  t.oblique = obl;
+                  t.widthFactor = wf;
+                  t.generation = static_cast<std::int16_t>(gen);
+                  TextStyle st;
+                  st.widthFactor = 0.7;
+                  FontLibrary lib;
+                  Vec2 c;
+                  double r;
+                  if (!looseTextDisc(t, va, st, lib, {.quickText = quick}, c, r)) {
+                    EXPECT_TRUE(ha == 3 || ha == 5) << str << " " << ha;
+                    continue;
+                  }
+                  RecordingOut out;
+                  layoutText(t, va, st, lib, out, {.quickText = quick});
+                  for (const auto& stroke : out.strokes)
+                    for (const Vec2& p : stroke)
+                      ASSERT_LE(std::hypot(p.x - c.x, p.y - c.y), r) << str << " ha " << ha << " va " << va << " rot " << rot;
+                  ++checked;
+                }
+  EXPECT_GT(checked, 10000);
+  // Fonts other than the built-in one are not known cheaply.
+  TextStyle ttf;
+  ttf.font = "arial.ttf";
+  FontLibrary lib;
+  Vec2 c;
+  double r;
+  EXPECT_FALSE(looseTextDisc(textAt("x", 1), 0, ttf, lib, {}, c, r));
+}
+
 }  // namespace kelvaro::cad

@@ -290,4 +290,76 @@ TEST_F(VecThreads, AThreadedDrawStopsCleanlyAndTheNextOneIsWhole) {
   EXPECT_LT(lines().size(), whole);
 }
 
+
+// The bounds walk skips what cannot widen the bounds; on drawings whose edges are made by every
+// kind of entity it skips, the extents must still be exactly those of a walk of everything.
+TEST_F(VecThreads, SkippingBoundsWalkFindsTheExactExtents) {
+  addLinetype("DASHED", {2, -1});
+  addLayer("OFF", -3);
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    doc.modelSpace().entities.clear();
+    unsigned x = seed * 2654435761u;
+    auto rnd = [&] {
+      x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+      return (x % 100000) / 100000.0;
+    };
+    for (int i = 0; i < 400; ++i) add(lineEnt({rnd() * 100, rnd() * 100, 0}, {rnd() * 100, rnd() * 100, 0}));
+    for (int i = 0; i < 300; ++i) {
+      const double cx = rnd() * 120 - 10, cy = rnd() * 120 - 10;
+      switch (i % 5) {
+        case 0: {
+          Circle c;
+          c.center = {cx, cy, rnd() * 2};
+          c.radius = rnd() * 8;
+          add(c).common.linetype = i % 2 ? "DASHED" : "";
+          break;
+        }
+        case 1: {
+          Arc a;
+          a.center = {cx, cy, 0};
+          a.radius = rnd() * 9;
+          a.startAngle = rnd() * 360;
+          a.endAngle = rnd() * 360;
+          add(a);
+          break;
+        }
+        case 2: {
+          LwPolyline p;
+          for (int k = 0; k < 4; ++k) p.vertices.push_back({.p = {cx + rnd() * 6, cy + rnd() * 6}, .bulge = rnd() * 4 - 2});
+          p.flags = i % 2;
+          p.elevation = rnd() - 0.5;
+          add(p, i % 7 == 0 ? "OFF" : "0");
+          break;
+        }
+        default: {
+          Text t;
+          t.insert = {cx, cy, 0};
+          t.align = {cx + 1, cy + 1, 0};
+          t.height = rnd() * 5;
+          t.rotation = rnd() * 360;
+          t.oblique = rnd() * 40 - 20;
+          t.halign = static_cast<std::int16_t>(i % 6);
+          t.valign = static_cast<std::int16_t>((i / 6) % 4);
+          t.text = i % 2 ? "Wide %%uline%%u" : "gj";
+          add(t);
+        }
+      }
+    }
+    d = adOpenDocument(doc, "mem.dxf");
+    vec::setParallelFrom(SIZE_MAX);
+    Vec3 lo1, hi1, lo2, hi2;
+    ASSERT_TRUE(adComputeExtents(d, kModelSpace, lo1, hi1));
+    vec::setParallelFrom(1);
+    ASSERT_TRUE(adComputeExtents(d, kModelSpace, lo2, hi2));
+    EXPECT_EQ(lo1.x, lo2.x) << seed;
+    EXPECT_EQ(lo1.y, lo2.y) << seed;
+    EXPECT_EQ(lo1.z, lo2.z) << seed;
+    EXPECT_EQ(hi1.x, hi2.x) << seed;
+    EXPECT_EQ(hi1.y, hi2.y) << seed;
+    EXPECT_EQ(hi1.z, hi2.z) << seed;
+    adCloseFile(d);
+    d = 0;
+  }
+}
+
 }  // namespace
