@@ -136,6 +136,14 @@ void TDisplaySink::directPixel(QPointF a) {
 namespace {
 // Floor for a coordinate known to be above -2 (a plain cut, no library call).
 inline int cell(double v) { return static_cast<int>(v + 2.0) - 2; }
+// Ceiling of a number known to lie well inside the int range: the cut towards zero is the
+// ceiling of a negative number and one short of it for a positive one with a fraction.
+inline int up(double v) {
+  const int t = static_cast<int>(v);
+  return t + (static_cast<double>(t) < v);
+}
+// Coordinates from which the index of the next pixel centre is safe to take.
+constexpr double kCellRange = 1e9;
 }  // namespace
 
 // A 1-pixel line straight into the picture. Along its longer axis it takes every pixel whose
@@ -151,8 +159,8 @@ void TDisplaySink::directLine(QPointF a, QPointF b) {
   const bool alongX = std::fabs(dx) >= std::fabs(dy);
   const double from = alongX ? x0 : y0, lo = std::min(from, alongX ? x1 : y1), hi = std::max(from, alongX ? x1 : y1);
   const int limit = alongX ? devW_ : devH_, across = alongX ? devH_ : devW_;
-  int i = std::max(0, cell(std::ceil(lo - 0.5)));
-  const int end = std::min(limit, cell(std::ceil(hi - 0.5)));
+  int i = std::max(0, up(lo - 0.5));
+  const int end = std::min(limit, up(hi - 0.5));
   if (i >= end) return;  // no pixel centre on the line's length
   const double slope = alongX ? dy / dx : dx / dy;
   double m = (alongX ? y0 : x0) + (i + 0.5 - from) * slope;
@@ -302,11 +310,24 @@ void TDisplaySink::polyline(const cad::PixelPoint* pts, std::size_t n) {
   }
   QPointF a = dev(pts[0].x, pts[0].y);
   if (n == 1) directPixel(a);
+  // The index of the next pixel centre along each axis: a segment whose ends share both crosses
+  // no centre, so the line rule gives it no pixel. Most segments of small text and curves are
+  // such, and are passed over here without the full line set-up.
+  auto centres = [](QPointF p, int& cx, int& cy) {
+    const double x = p.x() - 0.5, y = p.y() - 0.5;
+    if (!(x > -kCellRange && x < kCellRange && y > -kCellRange && y < kCellRange)) return false;
+    cx = up(x), cy = up(y);
+    return true;
+  };
+  int ax = 0, ay = 0;
+  bool aKnown = centres(a, ax, ay);
   for (std::size_t i = 1; i < n; ++i) {
     const QPointF q = dev(pts[i].x, pts[i].y);
+    int qx = 0, qy = 0;
+    const bool qKnown = centres(q, qx, qy);
     if (q == a) directPixel(q);
-    else directLine(a, q);
-    a = q;
+    else if (!(aKnown && qKnown && ax == qx && ay == qy)) directLine(a, q);
+    a = q, ax = qx, ay = qy, aKnown = qKnown;
   }
   cur_ = a;
   haveCur_ = true;

@@ -245,4 +245,42 @@ TEST(DisplayDirectPixels, CorpusDrawingsLookTheSameThroughThePainter) {
 }
 
 }  // namespace
+
+// A polyline passes over its segments that cross no pixel centre; drawn segment by segment
+// (every one through the full line rule) it must leave exactly the same pixels, for tiny
+// strokes, ends on pixel centres and edges, and ends far off or not numbers.
+TEST(DisplayDirectPixels, PolylinesLeaveExactlyThePixelsOfTheirSegments) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> where(-3, 67), step(-0.9, 0.9);
+  std::vector<std::vector<PixelPoint>> lines;
+  for (int k = 0; k < 3000; ++k) {
+    std::vector<PixelPoint> l{{where(rng), where(rng)}};
+    const int n = 2 + k % 9;
+    for (int i = 1; i < n; ++i) {
+      PixelPoint p{l.back().x + step(rng) * (k % 4 == 0 ? 6 : 1), l.back().y + step(rng)};
+      // Some ends exactly on pixel centres and edges, where the rule decides by equality.
+      if (i % 3 == 0) p = {std::round(p.x) + (k % 2 ? 0.5 : 0), std::round(p.y) + 0.5};
+      l.push_back(p);
+    }
+    lines.push_back(l);
+  }
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  lines.push_back({{-2e9, 30.5}, {3e9, 30.5}, {3e9, 31}});
+  lines.push_back({{10.5, 10.5}, {10.5, 10.5}, {10.7, 10.6}});
+  lines.push_back({{nan, 5}, {20, 20}, {20.2, 20.1}, {1e300, -1e300}, {30, 40}});
+  const QSize size(64, 64);
+  const QImage whole = drawn(size, true, [&](TDisplaySink& s) {
+    for (const auto& l : lines) s.polyline(l.data(), l.size());
+  });
+  const QImage pieces = drawn(size, true, [&](TDisplaySink& s) {
+    for (const auto& l : lines)
+      for (std::size_t i = 1; i < l.size(); ++i) {
+        s.moveTo(l[i - 1].x, l[i - 1].y);
+        s.lineTo(l[i].x, l[i].y);
+      }
+  });
+  ASSERT_GT(lit(whole), 500);
+  EXPECT_EQ(whole, pieces);
+}
+
 }  // namespace kelvaro::viewer
