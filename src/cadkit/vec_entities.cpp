@@ -273,8 +273,9 @@ void heavyPolyline(Walk& w, const Polyline& pl, const Affine& m, const Attr& a0)
     if (pts.size() == 1) return w.point(pts[0], a);
     return w.polyline(pts.data(), pts.size(), a);
   }
-  std::vector<WideVertex> v;
-  v.reserve(pl.vertices.size());
+  // Reused: a drawing of many polylines allocates nothing per polyline.
+  thread_local std::vector<WideVertex> v;
+  v.clear();
   for (const auto& vx : pl.vertices) {
     if (vx.data.flags & 16) continue;  // spline frame
     WideVertex x;
@@ -291,8 +292,9 @@ void heavyPolyline(Walk& w, const Polyline& pl, const Affine& m, const Attr& a0)
 void lwPolyline(Walk& w, const LwPolyline& pl, const Affine& m, const Attr& a0) {
   Attr a = a0;
   a.plinegen = (pl.flags & 128) != 0;
-  std::vector<WideVertex> v;
-  v.reserve(pl.vertices.size());
+  // Reused: a drawing of many polylines allocates nothing per polyline.
+  thread_local std::vector<WideVertex> v;
+  v.clear();
   bool cw = pl.constWidth != 0 && std::isfinite(pl.constWidth);
   for (const auto& vx : pl.vertices) {
     WideVertex x;

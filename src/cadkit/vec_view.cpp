@@ -26,6 +26,9 @@ constexpr double kExtentsMargin = 0.02;
 }  // namespace
 
 Affine Affine::operator*(const Affine& o) const {
+  // Most entities lie in the drawing's plane and most of a drawing is not in a block.
+  if (o.identity()) return *this;
+  if (identity()) return o;
   Affine r;
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 4; ++j) {
