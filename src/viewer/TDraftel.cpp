@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "platform/notify.h"
@@ -39,6 +40,10 @@ TDraftel::TDraftel(QWidget* parent) : QWidget(parent) {
   sink_.programFolder = programFolder().toStdString();
   session_.setPanelSize(width(), height());
   fullRedrawNeeded_ = true;
+  retryPaint_ = new QTimer(this);
+  retryPaint_->setSingleShot(true);
+  retryPaint_->setInterval(100);
+  connect(retryPaint_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 TDraftel::~TDraftel() = default;
@@ -98,9 +103,11 @@ void TDraftel::paintEvent(QPaintEvent*) {
   const bool sized = !buffer_.isNull() && buffer_.size() == size();
   const bool haveBuffer = sized && buffer_.format() == format;
   if (!session_.hasDrawing() || session_.busy) {
-    // While an operation runs the last picture stays up.
+    // While an operation runs the last picture stays up; one that is out of date is drawn
+    // again once the operation has finished, without waiting for another event.
     if (sized && session_.hasDrawing()) panel.drawImage(0, 0, buffer_);
     else panel.fillRect(rect(), backColor_);
+    if (session_.hasDrawing() && (fullRedrawNeeded_ || !haveBuffer)) retryPaint_->start();
     return;
   }
   BusyGuard guard(session_.busy);

@@ -18,6 +18,7 @@
 #include "viewer/ViewControl.h"
 
 class QMenu;
+class QTimer;
 
 namespace kelvaro::viewer {
 
@@ -149,6 +150,8 @@ class TDraftel : public QWidget {
   TBitmapList bitmaps_;
   QImage buffer_;
   bool fullRedrawNeeded_ = true;
+  // A paint that found the viewer busy and the picture out of date asks again a little later.
+  QTimer* retryPaint_ = nullptr;
   bool enableCADMenu_ = false;
   QColor backColor_{Qt::white};
   QMenu* menu_ = nullptr;
