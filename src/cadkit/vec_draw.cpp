@@ -13,7 +13,7 @@
 #include <system_error>
 #include <thread>
 
-#include "cadkit/vec_internal.h"
+#include "cadkit/vec_walk.h"
 
 namespace kelvaro::cad {
 
@@ -359,40 +359,6 @@ Rect windowOf(const DrawingState& st) {
 
 namespace {
 
-// What the walk on the second thread asks of the sink. Questions go to the real sink while
-// the drawing thread is between lists (font answers are kept); warnings wait for the end of
-// the walk; cancelling is decided by the drawing thread.
-class WalkSide final : public DrawSink {
- public:
-  WalkSide(DrawSink& real, std::mutex& sinkLock) : real_(real), sinkLock_(sinkLock) {}
-  void moveTo(double, double) override {}
-  void lineTo(double, double) override {}
-  void penColor(int) override {}
-  void paintPolygon(const PixelPoint*, int) override {}
-  void polyPolygon(const PixelPoint*, const int*, int) override {}
-  bool examineTtf(const std::string& fontFile, const std::string& family) override {
-    const std::string key = fontFile + '\n' + family;
-    if (auto it = ttf_.find(key); it != ttf_.end()) return it->second;
-    std::lock_guard<std::mutex> hold(sinkLock_);
-    return ttf_[key] = real_.examineTtf(fontFile, family);
-  }
-  std::string findFile(FileKind kind, const std::string& storedPath) override {
-    std::lock_guard<std::mutex> hold(sinkLock_);
-    return real_.findFile(kind, storedPath);
-  }
-  void warning(const std::string& text) override { warnings_.push_back(text); }
-  void criticalError(const std::string& text) override { warnings_.push_back(text); }
-  bool cancelled() override { return stop.load(std::memory_order_relaxed); }
-
-  std::atomic<bool> stop{false};
-  std::vector<std::string> warnings_;
-
- private:
-  DrawSink& real_;
-  std::mutex& sinkLock_;
-  std::map<std::string, bool> ttf_;
-};
-
 // Lists pass from the walk to the drawing thread and back: one being filled, one being drawn,
 // one spare.
 struct Handoff {
@@ -439,7 +405,7 @@ void drawStreamed(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& 
   Emitter e(sink, windowOf(st));
   const Affine paper = toAffine(st.xf);
   std::mutex sinkLock;
-  WalkSide side(sink, sinkLock);
+  SharedSink side(sink, sinkLock, false);
   Handoff h;
   const std::function<void(DisplayList&)> handOver = [&](DisplayList& l) {
     DisplayList* empty;
@@ -509,7 +475,7 @@ void drawStreamed(AdDrawing d, const Document& doc, DrawingState& st, DrawSink& 
   walker.join();
   if (drawError) std::rethrow_exception(drawError);
   if (walkError) std::rethrow_exception(walkError);
-  for (const auto& w : side.warnings_) sink.warning(w);
+  for (const auto& w : side.warnings) sink.warning(w);
 }
 
 void emit(DrawingState& st, DrawSink& sink) {
@@ -541,6 +507,7 @@ void emit(DrawingState& st, DrawSink& sink) {
     e.list(st.model, paper * toPaper, &clip, &vp.frozen);
   }
   e.list(st.space, paper, nullptr, nullptr);
+  for (DisplayList& l : st.spaceMore) e.list(l, paper, nullptr, nullptr);
   e.release();
 }
 

@@ -242,6 +242,9 @@ struct DrawingState {
   bool builtWithSink = false; // false: built for extents only
   bool boundsOnly = false;    // the lists were walked without being kept: only their bounds are
   DisplayList space;          // the layout's (or model space's) own geometry
+  // The rest of model space when it was walked in parts, drawn in order after `space`
+  // (whose bounds hold theirs too).
+  std::vector<DisplayList> spaceMore;
   DisplayList model;          // model space for the viewports of a paper-space layout
   std::vector<ViewportView> viewports;
   std::vector<LayerInfo> layers;

@@ -375,7 +375,7 @@ bool Walk::resolve(const EntityCommon& c, const Frame& f, const Attr& parent, bo
 
 void Walk::entity(const Entity& e, const Affine& m, const Attr& parent, bool inBlock, int depth) {
   if (depth > kMaxDepth) return;
-  if (out_->pts.size() + out_->flat.size() > maxPoints || ++visits_ > visitLimit_) {
+  if (out_->pts.size() + out_->flat.size() > pointLimit_ || ++visits_ > visitLimit_) {
     aborted_ = true;
     return;
   }
@@ -755,6 +755,25 @@ const std::function<void(DisplayList&)>& boundsOnlyStream() {
 void setKeepDisplayLists(bool keep) { g_keepLists = keep; }
 bool keepDisplayLists() { return g_keepLists; }
 
+bool SharedSink::examineTtf(const std::string& fontFile, const std::string& family) {
+  const std::string key = fontFile + '\n' + family;
+  if (auto it = ttf_.find(key); it != ttf_.end()) return it->second;
+  std::lock_guard<std::mutex> hold(lock_);
+  return ttf_[key] = real_.examineTtf(fontFile, family);
+}
+
+std::string SharedSink::findFile(FileKind kind, const std::string& storedPath) {
+  std::lock_guard<std::mutex> hold(lock_);
+  return real_.findFile(kind, storedPath);
+}
+
+bool SharedSink::cancelled() {
+  if (stop.load(std::memory_order_relaxed)) return true;
+  if (!askCancel_) return false;
+  std::lock_guard<std::mutex> hold(lock_);
+  return real_.cancelled();
+}
+
 namespace {
 
 std::size_t g_parallelFrom = 8192;
@@ -844,6 +863,72 @@ bool parallelBounds(const Document& doc, DrawingState& st, const Block& model, b
   return true;
 }
 
+// Model space walked into kept lists in as many parts as there are cores, each a run of
+// entities in the order of the space; drawn one after the other they give what one walk gives.
+// False when the space is too small to be worth it.
+bool parallelKept(const Document& doc, DrawingState& st, DrawSink* sink, const Block& model, bool& full, bool& cancelled) {
+  const unsigned cores = std::min(4u, std::thread::hardware_concurrency());
+  const std::size_t n = model.entities.size();
+  if (cores < 2 || n < g_parallelFrom) return false;
+  struct Part {
+    DrawingState scratch;
+    std::unique_ptr<SharedSink> side;
+    bool full = false, cancelled = false;
+    std::exception_ptr error;
+  };
+  std::mutex sinkLock;
+  std::vector<Part> parts(cores);
+  st.spaceMore.resize(cores - 1);
+  auto work = [&](unsigned k) {
+    Part& part = parts[k];
+    DrawingState& own = k == 0 ? st : part.scratch;
+    if (k != 0) {
+      own.view = st.view;
+      own.win = st.win;
+      own.xf = st.xf;
+    }
+    try {
+      Walk w(doc, own, part.side.get());
+      w.limitVisits(Walk::maxVisits / cores);
+      w.limitPoints(Walk::maxPoints / cores);
+      w.space(model, k == 0 ? st.space : st.spaceMore[k - 1], false, n * k / cores, n * (k + 1) / cores);
+      part.full = w.full();
+      part.cancelled = w.cancelled();
+    } catch (...) {
+      part.error = std::current_exception();
+    }
+  };
+  for (Part& p : parts)
+    if (sink) p.side = std::make_unique<SharedSink>(*sink, sinkLock, true);
+  std::vector<std::thread> helpers;
+  try {
+    for (unsigned k = 1; k < cores; ++k) helpers.emplace_back(work, k);
+  } catch (...) {
+    for (auto& t : helpers) t.join();
+    st.spaceMore.clear();
+    return false;  // no threads to be had: one walk does it all
+  }
+  work(0);
+  for (auto& t : helpers) t.join();
+  for (const Part& p : parts)
+    if (p.error) std::rethrow_exception(p.error);
+  full = cancelled = false;
+  for (unsigned k = 0; k < cores; ++k) {
+    full = full || parts[k].full;
+    cancelled = cancelled || parts[k].cancelled;
+    if (k == 0) continue;
+    const DisplayList& l = st.spaceMore[k - 1];
+    if (l.lo.x <= l.hi.x) st.space.grow(l.lo), st.space.grow(l.hi);
+    st.ttfAsked = st.ttfAsked || parts[k].scratch.ttfAsked;
+    st.pointViewHeight = std::max(st.pointViewHeight, parts[k].scratch.pointViewHeight);
+  }
+  // Warnings of the walks reach the sink from this thread, in the order of the parts.
+  if (sink)
+    for (const Part& p : parts)
+      for (const auto& w : p.side->warnings) sink->warning(w);
+  return true;
+}
+
 }  // namespace
 
 void setParallelFrom(std::size_t entities) { g_parallelFrom = entities; }
@@ -852,6 +937,7 @@ std::size_t parallelFrom() { return g_parallelFrom; }
 void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink,
                 const std::function<void(DisplayList&)>* stream) {
   st.space.clear();
+  st.spaceMore.clear();
   st.model.clear();
   st.viewports.clear();
   st.ttfAsked = false;
@@ -869,6 +955,14 @@ void regenerate(AdDrawing, const Document& doc, DrawingState& st, DrawSink* sink
     st.valid = true;
     st.builtWithSink = false;
     (void)full;  // without a sink nobody hears the warning
+    return;
+  }
+  bool cancelled = false;
+  if (st.layout.empty() && !stream && model && parallelKept(doc, st, sink, *model, full, cancelled)) {
+    if (full && !cancelled && sink) sink->warning("The drawing is too large to show completely.");
+    st.key = keyOf(doc, st);
+    st.valid = !cancelled;
+    st.builtWithSink = sink != nullptr;
     return;
   }
   Walk w(doc, st, sink);

@@ -1,7 +1,10 @@
 #pragma once
 // The regeneration walk: what it carries while it descends through blocks, and the output
 // calls every entity handler uses (they apply linetypes and fill the display list).
+#include <atomic>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <functional>
 #include <memory>
 #include <string>
@@ -138,6 +141,7 @@ class Walk {
   bool cancelled_ = false;
   std::size_t visits_ = 0;
   std::size_t visitLimit_ = maxVisits;
+  std::size_t pointLimit_ = maxPoints;
   NameMap<int> layerIndex_;
   std::vector<bool> layerOn_, layerFrozen_;
   std::vector<Pattern> patterns_;
@@ -168,9 +172,37 @@ class Walk {
   bool cancelled() const { return cancelled_; }
   // A walk that shares the drawing with others stops after this many visits of its own.
   void limitVisits(std::size_t n) { visitLimit_ = n; }
+  void limitPoints(std::size_t n) { pointLimit_ = n; }
   // $PDMODE and the point size in drawing units for this regeneration (mode -1: not read yet).
   int pointMode = -1;
   double pointSize = 0;
+};
+
+// What walks on other threads ask of the sink: questions go to the real sink one at a time
+// (font answers are kept), warnings wait for the calling thread to pass them on. Cancelling
+// is `stop`, or also the real sink's answer when `askCancel`.
+class SharedSink final : public DrawSink {
+ public:
+  SharedSink(DrawSink& real, std::mutex& lock, bool askCancel) : real_(real), lock_(lock), askCancel_(askCancel) {}
+  void moveTo(double, double) override {}
+  void lineTo(double, double) override {}
+  void penColor(int) override {}
+  void paintPolygon(const PixelPoint*, int) override {}
+  void polyPolygon(const PixelPoint*, const int*, int) override {}
+  bool examineTtf(const std::string& fontFile, const std::string& family) override;
+  std::string findFile(FileKind kind, const std::string& storedPath) override;
+  void warning(const std::string& text) override { warnings.push_back(text); }
+  void criticalError(const std::string& text) override { warnings.push_back(text); }
+  bool cancelled() override;
+
+  std::atomic<bool> stop{false};
+  std::vector<std::string> warnings;
+
+ private:
+  DrawSink& real_;
+  std::mutex& lock_;
+  bool askCancel_;
+  std::map<std::string, bool> ttf_;
 };
 
 // Entity handlers (vec_entities.cpp, vec_fill.cpp, vec_text.cpp).

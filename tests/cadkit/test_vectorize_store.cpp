@@ -362,4 +362,53 @@ TEST_F(VecThreads, SkippingBoundsWalkFindsTheExactExtents) {
   }
 }
 
+
+// Kept lists built in parts on several threads draw, and redraw, what one walk's list draws;
+// TrueType questions, cancelling and the size warning still reach the sink.
+TEST_F(VecThreads, KeptListsBuiltInPartsDrawWhatOneListDraws) {
+  fillDrawing();
+  addImage("photo.png", {20, 20, 0});
+  TableEntry<TextStyle> ttf;
+  ttf.rec.name = "SANS";
+  ttf.rec.font = "arial.ttf";
+  doc.styles.entries.push_back(ttf);
+  Text t;
+  t.insert = {5, 95, 0};
+  t.height = 3;
+  t.style = "SANS";
+  t.text = "TrueType";
+  add(t);
+  sink.preparable = {"photo.png"};
+  sink.acceptTtf = true;
+  draw(false);
+  const std::vector<Call> one = sink.calls;
+  const AdViewRecord oneView = view;
+  ASSERT_EQ(sink.count(Call::Ttf), 1u);
+  adCloseFile(d);
+  d = 0;
+
+  vec::setParallelFrom(1);
+  view = AdViewRecord{};
+  draw(false);
+  EXPECT_EQ(view.center.x, oneView.center.x);
+  EXPECT_EQ(view.width, oneView.width);
+  expectSame(one, sink.calls);
+  draw();  // a redraw of the kept parts
+  expectSame(one, sink.calls);
+
+  StoppingSink cancelling;
+  cancelling.cancelAfter = 0;
+  adForceRegen(d);
+  ASSERT_EQ(adDrawDrawing(d, cancelling), 1);
+  EXPECT_LT(cancelling.count(Call::Polyline), lines().size());
+  draw();  // the cancelled regeneration is done again
+  expectSame(one, sink.calls);
+
+  vec::setRegenLimits(16'000'000, 3000);
+  adForceRegen(d);
+  draw();
+  ASSERT_EQ(sink.count(Call::Warning), 1u);
+  EXPECT_EQ(sink.of(Call::Warning)[0]->text, "The drawing is too large to show completely.");
+}
+
 }  // namespace
