@@ -451,6 +451,31 @@ double headerReal(const Header& h, std::string_view name, double fallback) {
   return fallback;
 }
 
+double angleBetween(Vec3 u, Vec3 v) {
+  const double lu = length(u), lv = length(v);
+  if (!(lu > 0 && lv > 0)) return 0;
+  return std::acos(std::clamp(dot(u, v) / (lu * lv), -1.0, 1.0));
+}
+
+// What a dimension measures: the value the file keeps, else (releases before 13 keep none)
+// what its definition points give.
+double measured(const Dimension& d) {
+  if (std::isfinite(d.measurement) && d.measurement != 0) return d.measurement;
+  switch (d.kind()) {
+    case 0: {
+      const double a = std::isfinite(d.angle) ? d.angle * M_PI / 180 : 0;
+      return std::fabs((d.p14.x - d.p13.x) * std::cos(a) + (d.p14.y - d.p13.y) * std::sin(a));
+    }
+    case 1: return length(d.p14 - d.p13);
+    case 2: return angleBetween(d.p14 - d.p13, d.p15 - d.defPoint);
+    case 3:
+    case 4: return length(d.p15 - d.defPoint);
+    case 5: return angleBetween(d.p13 - d.p15, d.p14 - d.p15);
+    case 6: return std::fabs((d.type & 64) ? d.p13.x - d.defPoint.x : d.p13.y - d.defPoint.y);
+    default: return d.measurement;
+  }
+}
+
 }  // namespace
 
 // Some programs write a dimension's block without its text and leave the measurement to the
@@ -463,15 +488,16 @@ void Walk::dimensionText(const Dimension& dim, const Affine& m, const Attr& a) {
     if (e.as<Text>() || e.as<MText>()) return;
   const int kind = dim.kind();
   // Only in the plane of the drawing: the text point of a dimension elsewhere is in its own plane.
-  if (kind > 6 || !std::isfinite(dim.measurement) || !(dim.normal.x == 0 && dim.normal.y == 0 && dim.normal.z > 0)) return;
+  const double measure = measured(dim);
+  if (kind > 6 || !std::isfinite(measure) || !(dim.normal.x == 0 && dim.normal.y == 0 && dim.normal.z > 0)) return;
   MText t;
   std::string value;
   if (kind == 2 || kind == 5) {
-    value = std::to_string(static_cast<long long>(std::llround(dim.measurement * 180 / M_PI))) + "%%d";
+    value = std::to_string(static_cast<long long>(std::llround(measure * 180 / M_PI))) + "%%d";
   } else {
     const int places = std::clamp(static_cast<int>(headerReal(doc_.header, "$DIMDEC", 4)), 0, 8);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", places, dim.measurement);
+    std::snprintf(buf, sizeof buf, "%.*f", places, measure);
     value = buf;
     if (kind == 3) value = "%%c" + value;
     if (kind == 4) value = "R" + value;

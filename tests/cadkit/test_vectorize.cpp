@@ -592,6 +592,54 @@ TEST_F(Vec, DimensionBlocksWithoutTextShowTheMeasurement) {
   EXPECT_LT(x1 - x0, 15);
 }
 
+// Files before release 13 keep no measured value: the text shown comes from the dimension's
+// definition points, the same text a stored value gives.
+TEST_F(Vec, DimensionTextWithoutAStoredValueIsMeasuredFromItsPoints) {
+  block("*D1");
+  struct Case {
+    int type;
+    Vec3 p10, p13, p14, p15;
+    double angle, value;
+  };
+  const Case cases[] = {
+      {0, {}, {10, 20, 0}, {40, 60, 0}, {}, 0, 30},            // horizontal: along x only
+      {0, {}, {10, 20, 0}, {40, 60, 0}, {}, 90, 40},           // vertical
+      {1, {}, {10, 20, 0}, {40, 60, 0}, {}, 0, 50},            // aligned
+      {4, {50, 50, 0}, {}, {}, {50, 62.5, 0}, 0, 12.5},        // radius
+      {3, {20, 50, 0}, {}, {}, {80, 50, 0}, 0, 60},            // diameter
+      {5, {}, {60, 50, 0}, {50, 60, 0}, {50, 50, 0}, 0, M_PI / 2},  // three-point angle
+      {6 | 64, {5, 5, 0}, {37, 80, 0}, {}, {}, 0, 32},          // ordinate, x
+  };
+  for (const Case& c : cases) {
+    auto textOf = [&](double stored) {
+      doc.modelSpace().entities.clear();
+      Dimension dim;
+      dim.block = "*D1";
+      dim.type = static_cast<std::int16_t>(c.type);
+      dim.defPoint = c.p10, dim.p13 = c.p13, dim.p14 = c.p14, dim.p15 = c.p15;
+      dim.angle = c.angle;
+      dim.textMid = {50, 30, 0};
+      dim.measurement = stored;
+      add(dim);
+      if (d) adCloseFile(d);
+      d = 0;
+      draw();
+      return sink.calls;
+    };
+    const auto fromPoints = textOf(0);
+    const auto fromValue = textOf(c.value);
+    ASSERT_FALSE(fromValue.empty()) << c.type;
+    ASSERT_EQ(fromPoints.size(), fromValue.size()) << c.type;
+    for (std::size_t i = 0; i < fromValue.size(); ++i) {
+      ASSERT_EQ(fromPoints[i].pts.size(), fromValue[i].pts.size()) << c.type;
+      for (std::size_t k = 0; k < fromValue[i].pts.size(); ++k) {
+        EXPECT_NEAR(fromPoints[i].pts[k].x, fromValue[i].pts[k].x, 1e-6) << c.type;
+        EXPECT_NEAR(fromPoints[i].pts[k].y, fromValue[i].pts[k].y, 1e-6) << c.type;
+      }
+    }
+  }
+}
+
 TEST_F(Vec, RedrawReusesTheCacheAndCullsOutsideItems) {
   for (int i = 0; i < 10; ++i) add(lineEnt({i * 20.0, 0, 0}, {i * 20.0 + 5, 5, 0}));
   draw();
