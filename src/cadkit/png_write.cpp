@@ -19,6 +19,7 @@ constexpr int kMaxSide = 1 << 24;
 // share between the cores, and each fresh start of the deflate window costs only a little.
 constexpr std::size_t kBandBytes = std::size_t(1) << 19;
 constexpr std::size_t kMaxBandBytes = std::size_t(1) << 30;
+constexpr std::size_t kChunkBytes = std::size_t(1) << 16;
 constexpr unsigned kMaxThreads = 64;
 
 std::string failWith(std::string* error, const char* why) {
@@ -116,49 +117,64 @@ class BandCoder {
 
   bool encode(const Picture& pic, Band& band, bool last) {
     const std::size_t rowBytes = pic.width * pic.bpp, rows = band.y1 - band.y0;
-    raw_.resize((rowBytes + 1) * rows);
+    // Rows are filtered a few at a time and handed to deflate while still in the cache.
+    const std::size_t rowsPerChunk = std::clamp<std::size_t>(kChunkBytes / (rowBytes + 1), 1, rows);
+    raw_.resize((rowBytes + 1) * rowsPerChunk);
     cur_.resize(rowBytes);
     prev_.assign(rowBytes, 0);
     if (band.y0 > 0) unpackRow(pic.row(band.y0 - 1), pic.width, pic.alpha, prev_.data());
-    for (std::size_t y = band.y0; y < band.y1; ++y) {
-      std::uint8_t* out = raw_.data() + (y - band.y0) * (rowBytes + 1);
-      // A row like the one above (common in drawings) is all zeros under Up; `prev_` already
-      // holds its samples.
-      if (y > 0 && std::memcmp(pic.row(y), pic.row(y - 1), pic.width * 4) == 0) {
-        out[0] = kUp;
-        std::memset(out + 1, 0, rowBytes);
-        continue;
-      }
-      unpackRow(pic.row(y), pic.width, pic.alpha, cur_.data());
-      filterRow(cur_.data(), prev_.data(), rowBytes, pic.bpp, out);
-      cur_.swap(prev_);
-    }
-    band.rawSize = raw_.size();
-    band.adler = adler32(adler32(0, Z_NULL, 0), raw_.data(), static_cast<uInt>(raw_.size()));
-
     if (deflateReset(&z_) != Z_OK) return false;
-    z_.next_in = raw_.data();
-    z_.avail_in = static_cast<uInt>(raw_.size());
-    band.packed.resize(deflateBound(&z_, static_cast<uLong>(raw_.size())) + 64);
-    z_.next_out = band.packed.data();
-    z_.avail_out = static_cast<uInt>(band.packed.size());
-    const int flush = last ? Z_FINISH : Z_FULL_FLUSH;
-    for (int round = 0;; ++round) {
-      const int r = deflate(&z_, flush);
-      if (r == Z_STREAM_ERROR) return false;
-      if (last ? r == Z_STREAM_END : z_.avail_in == 0 && z_.avail_out != 0) break;
-      // The bound is not a promise once a flush marker is added: more room and go on.
-      if (round > 32) return false;
-      const std::size_t used = band.packed.size() - z_.avail_out;
-      band.packed.resize(band.packed.size() * 2);
-      z_.next_out = band.packed.data() + used;
-      z_.avail_out = static_cast<uInt>(band.packed.size() - used);
+    band.packed.resize(std::max<std::size_t>(4096, (rowBytes + 1) * rows / 16));
+    band.adler = adler32(0, Z_NULL, 0);
+    band.rawSize = 0;
+    std::size_t used = 0;
+    for (std::size_t y = band.y0; y < band.y1;) {
+      const std::size_t n = std::min(rowsPerChunk, band.y1 - y);
+      for (std::size_t k = 0; k < n; ++k, ++y) {
+        std::uint8_t* out = raw_.data() + k * (rowBytes + 1);
+        // A row like the one above (common in drawings) is all zeros under Up; `prev_`
+        // already holds its samples.
+        if (y > 0 && std::memcmp(pic.row(y), pic.row(y - 1), pic.width * 4) == 0) {
+          out[0] = kUp;
+          std::memset(out + 1, 0, rowBytes);
+          continue;
+        }
+        unpackRow(pic.row(y), pic.width, pic.alpha, cur_.data());
+        filterRow(cur_.data(), prev_.data(), rowBytes, pic.bpp, out);
+        cur_.swap(prev_);
+      }
+      const std::size_t size = n * (rowBytes + 1);
+      band.adler = adler32(band.adler, raw_.data(), static_cast<uInt>(size));
+      band.rawSize += size;
+      const int flush = y < band.y1 ? Z_NO_FLUSH : last ? Z_FINISH : Z_FULL_FLUSH;
+      if (!deflateChunk(band.packed, used, size, flush)) return false;
     }
-    band.packed.resize(band.packed.size() - z_.avail_out);
+    band.packed.resize(used);
     return true;
   }
 
  private:
+  // Deflates the first `size` bytes of `raw_` into `out` after its first `used` bytes, making
+  // room as needed.
+  bool deflateChunk(std::vector<std::uint8_t>& out, std::size_t& used, std::size_t size, int flush) {
+    z_.next_in = raw_.data();
+    z_.avail_in = static_cast<uInt>(size);
+    for (;;) {
+      if (used == out.size()) out.resize(out.size() * 2);
+      z_.next_out = out.data() + used;
+      z_.avail_out = static_cast<uInt>(out.size() - used);
+      const int r = deflate(&z_, flush);
+      used = out.size() - z_.avail_out;
+      if (r == Z_STREAM_ERROR) return false;
+      const bool done = flush == Z_FINISH     ? r == Z_STREAM_END
+                        : flush == Z_NO_FLUSH ? z_.avail_in == 0
+                                              : z_.avail_in == 0 && z_.avail_out != 0;
+      if (done) return true;
+      // deflate stops short only when it runs out of room.
+      if (z_.avail_out != 0) return false;
+    }
+  }
+
   z_stream z_{};
   bool ok_ = false;
   std::vector<std::uint8_t> raw_, cur_, prev_;
