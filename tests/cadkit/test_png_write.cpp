@@ -39,7 +39,8 @@ struct Pixels {
 };
 
 // Noise, rows that each add one to the row above (Up wins), rows that each pixel adds to the
-// one before (Sub wins), and a flat background with a few lines (most rows repeat).
+// one before (Sub wins), a flat background with a few lines (most rows repeat), and one colour
+// (nothing but runs).
 Pixels pattern(int w, int h, int kind, std::size_t pad = 0) {
   Pixels p(w, h, pad);
   std::mt19937 rng(static_cast<unsigned>(w * 7919 + h * 31 + kind));
@@ -51,7 +52,8 @@ Pixels pattern(int w, int h, int kind, std::size_t pad = 0) {
       if (kind == 0) v = rng();
       else if (kind == 1) v = noise[x] + 0x010101u * std::uint32_t(y);
       else if (kind == 2) v = std::uint32_t(y * 977) + 0x030201u * std::uint32_t(x);
-      else v = (x % 97 == 5 || y == h / 3 || x == y) ? 0xFF202020u : 0xFFFFFFFFu;
+      else if (kind == 3) v = (x % 97 == 5 || y == h / 3 || x == y) ? 0xFF202020u : 0xFFFFFFFFu;
+      else v = 0xFF3366CCu;
       p.set(x, y, v | 0xFF000000u);
     }
   return p;
@@ -118,7 +120,7 @@ TEST(PngWrite, OddSizesAndBandsReadBackExactly) {
   // One band, a band per row, and bands whose edges fall between a few rows.
   const std::size_t bandSizes[] = {0, 1, 700};
   for (auto [w, h] : sizes)
-    for (int kind = 0; kind < 4; ++kind)
+    for (int kind = 0; kind < 5; ++kind)
       for (std::size_t band : bandSizes) {
         SCOPED_TRACE(testing::Message() << w << "x" << h << " kind " << kind << " band " << band);
         const Pixels p = pattern(w, h, kind, kind * 4);
