@@ -16,15 +16,18 @@
 
 namespace {
 
-// A plan as the render command draws one: white paper, a grid, walls, doors, dimension lines
-// and labels in a few colours.
-const QImage& drawingPicture() {
+void ensureApp() {
+  static int argc = 1;
+  static char name[] = "bench_png";
+  static char* argv[] = {name, nullptr};
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QGuiApplication app(argc, argv);
+}
+
+// A busy plan: white paper, a grid, walls, doors, dimension lines and labels in a few colours.
+const QImage& densePicture() {
   static const QImage img = [] {
-    static int argc = 1;
-    static char name[] = "bench_png";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(argc, argv);
+    ensureApp();
     QImage picture(1920, 1080, QImage::Format_RGB32);
     picture.fill(Qt::white);
     QPainter p(&picture);
@@ -47,8 +50,30 @@ const QImage& drawingPicture() {
   return img;
 }
 
+// A sparse one, as most drawings zoomed to their extents are: a dozen long thin lines and
+// a few letters.
+const QImage& sparsePicture() {
+  static const QImage img = [] {
+    ensureApp();
+    QImage picture(1920, 1080, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    std::mt19937 rng(3);
+    for (int i = 0; i < 12; ++i) {
+      p.setPen(i % 3 ? QColor(0, 255, 255) : QColor(255, 255, 0));
+      p.drawLine(int(rng() % 1920), int(rng() % 1080), int(rng() % 1920), int(rng() % 1080));
+    }
+    p.drawText(1200, 100, QStringLiteral("North elevation"));
+    return picture;
+  }();
+  return img;
+}
+
+// Argument 0: the busy picture, 1: the sparse one.
+const QImage& drawingPicture(benchmark::State& state) { return state.range(0) ? sparsePicture() : densePicture(); }
+
 void PngQt(benchmark::State& state) {
-  const QImage& img = drawingPicture();
+  const QImage& img = drawingPicture(state);
   std::size_t size = 0;
   for (auto _ : state) {
     QByteArray bytes;
@@ -59,13 +84,13 @@ void PngQt(benchmark::State& state) {
   }
   state.counters["bytes"] = double(size);
 }
-BENCHMARK(PngQt)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(PngQt)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
-// Argument: threads (0: one per core).
+// Arguments: the picture, the threads (0: one per core).
 void PngOwn(benchmark::State& state) {
-  const QImage& img = drawingPicture();
+  const QImage& img = drawingPicture(state);
   kelvaro::cad::PngWriteOptions options;
-  options.threads = int(state.range(0));
+  options.threads = int(state.range(1));
   std::size_t size = 0;
   for (auto _ : state) {
     const std::string png = kelvaro::cad::pixelsToPng({img.constBits(), std::size_t(img.sizeInBytes())}, img.width(),
@@ -75,11 +100,11 @@ void PngOwn(benchmark::State& state) {
   }
   state.counters["bytes"] = double(size);
 }
-BENCHMARK(PngOwn)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(PngOwn)->Args({0, 1})->Args({0, 0})->Args({1, 1})->Args({1, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 // The path the batch tool takes, from a picture in a format that must be converted first.
 void PngOwnFromRgb888(benchmark::State& state) {
-  const QImage img = drawingPicture().convertToFormat(QImage::Format_RGB888);
+  const QImage img = densePicture().convertToFormat(QImage::Format_RGB888);
   for (auto _ : state) benchmark::DoNotOptimize(kelvaro::viewer::EncodePng(img).size());
 }
 BENCHMARK(PngOwnFromRgb888)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();

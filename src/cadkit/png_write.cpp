@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <system_error>
@@ -21,9 +22,10 @@ namespace {
 // Far beyond any picture drawn here; keeps every size computed below well inside 64 bits.
 constexpr int kMaxSide = 1 << 24;
 // About half a megabyte of filtered rows per band: a 1920x1080 picture makes a dozen bands to
-// share between the cores, and each fresh start of the deflate window costs only a little.
+// share between the cores. Each band is deflated in pieces of whole rows under 64 KB.
 constexpr std::size_t kBandBytes = std::size_t(1) << 19;
 constexpr std::size_t kMaxBandBytes = std::size_t(1) << 26;
+constexpr std::size_t kPieceBytes = 60000;
 constexpr unsigned kMaxThreads = 64;
 
 std::string failWith(std::string* error, const char* why) {
@@ -117,6 +119,24 @@ void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n,
   }
 }
 
+// How many of the bytes are zero.
+std::size_t countZeros(const std::uint8_t* p, std::size_t n) {
+  std::size_t zeros = 0, i = 0;
+#if defined(__SSE2__)
+  // Byte counters, emptied before they can wrap after 255 rounds.
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= n) {
+    __m128i counts = zero;
+    for (int round = 0; round < 255 && i + 16 <= n; ++round, i += 16)
+      counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), zero));
+    const __m128i sums = _mm_sad_epu8(counts, zero);
+    zeros += std::size_t(_mm_cvtsi128_si64(sums)) + std::size_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  }
+#endif
+  for (; i < n; ++i) zeros += p[i] == 0;
+  return zeros;
+}
+
 struct Picture {
   const std::uint8_t* pixels;
   std::size_t width, height, stride, bpp;
@@ -124,8 +144,8 @@ struct Picture {
   const std::uint8_t* row(std::size_t y) const { return pixels + y * stride; }
 };
 
-// One band of rows deflated on its own: a raw deflate piece that ends on a byte boundary (a
-// full flush, or the final block for the last band), so the pieces join into one stream.
+// One band of rows deflated on its own as raw deflate pieces that each end on a byte boundary
+// (a full flush, or the final block at the end of the last band), so they join into one stream.
 struct Band {
   std::size_t y0 = 0, y1 = 0;
   std::vector<std::uint8_t> packed;
@@ -133,9 +153,9 @@ struct Band {
   std::size_t rawSize = 0;
 };
 
-// Deflate's usual search and plain run-length coding cost about the same time, but on a
-// sparse drawing, where nearly every filtered byte is zero, runs coded at distance 1 make a file
-// less than half the size; where there is more on the picture the search wins.
+// Deflate's usual search and plain run-length coding cost about the same time, but where nearly
+// every filtered byte is zero (a sparse drawing) runs coded at distance 1 make less than half
+// the bytes; where there is more on the picture the search wins.
 constexpr double kRunsOnlyZeros = 0.97;
 
 class BandCoder {
@@ -169,26 +189,34 @@ class BandCoder {
     }
     band.rawSize = raw_.size();
     band.adler = adler32(adler32(0, Z_NULL, 0), raw_.data(), static_cast<uInt>(raw_.size()));
-    const std::size_t zeros = std::size_t(std::count(raw_.begin(), raw_.end(), std::uint8_t(0)));
-    const int k = double(zeros) >= kRunsOnlyZeros * double(raw_.size()) ? 1 : 0;
-    if (!ready_[k]) {
-      if (deflateInit2(&z_[k], Z_BEST_SPEED, Z_DEFLATED, -15, 8, k ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK) return false;
-      ready_[k] = true;
-    } else if (deflateReset(&z_[k]) != Z_OK) {
-      return false;
-    }
+    // Each piece of a band is deflated afresh: under 64 KB deflate never has to slide its
+    // window, which on rows that are nearly all zeros took longer than the compressing.
+    const std::size_t pieceBytes = std::max<std::size_t>(1, kPieceBytes / (rowBytes + 1)) * (rowBytes + 1);
     band.packed.resize(std::max<std::size_t>(4096, raw_.size() / 16));
     std::size_t used = 0;
-    if (!deflateAll(z_[k], band.packed, used, last ? Z_FINISH : Z_FULL_FLUSH)) return false;
+    for (std::size_t at = 0; at < raw_.size(); at += pieceBytes) {
+      const std::size_t n = std::min(pieceBytes, raw_.size() - at);
+      const std::uint8_t* piece = raw_.data() + at;
+      const int k = double(countZeros(piece, n)) >= kRunsOnlyZeros * double(n) ? 1 : 0;
+      if (!ready_[k]) {
+        if (deflateInit2(&z_[k], Z_BEST_SPEED, Z_DEFLATED, -15, 8, k ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK) return false;
+        ready_[k] = true;
+      } else if (deflateReset(&z_[k]) != Z_OK) {
+        return false;
+      }
+      const int flush = last && at + n == raw_.size() ? Z_FINISH : Z_FULL_FLUSH;
+      if (!deflateAll(z_[k], piece, n, band.packed, used, flush)) return false;
+    }
     band.packed.resize(used);
     return true;
   }
 
  private:
-  // Deflates all of `raw_` into `out` after its first `used` bytes, making room as needed.
-  bool deflateAll(z_stream& z, std::vector<std::uint8_t>& out, std::size_t& used, int flush) {
-    z.next_in = raw_.data();
-    z.avail_in = static_cast<uInt>(raw_.size());
+  // Deflates `n` bytes into `out` after its first `used` bytes, making room as needed.
+  bool deflateAll(z_stream& z, const std::uint8_t* in, std::size_t n, std::vector<std::uint8_t>& out, std::size_t& used,
+                  int flush) {
+    z.next_in = const_cast<Bytef*>(in);
+    z.avail_in = static_cast<uInt>(n);
     for (;;) {
       if (used == out.size()) out.resize(out.size() * 2);
       z.next_out = out.data() + used;
