@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -12,7 +11,9 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SSE2__)
+// The vector loops need SSE2 with 64-bit moves out of the vectors: x86-64.
+#if defined(__SSE2__) && defined(__x86_64__)
+#define KELVARO_PNG_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -39,9 +40,6 @@ std::uint32_t pixelAt(const std::uint8_t* row, std::size_t x) {
   return v;
 }
 
-// R, G, B as the first three bytes of a little-endian word.
-inline std::uint32_t rgbWord(std::uint32_t v) { return (v >> 16 & 0xFF) | (v & 0xFF00) | (v & 0xFF) << 16; }
-
 // One row of pixels as PNG samples: R, G, B and, with alpha, A.
 void unpackRow(const std::uint8_t* src, std::size_t width, bool alpha, std::uint8_t* out) {
   std::size_t x = 0;
@@ -52,16 +50,22 @@ void unpackRow(const std::uint8_t* src, std::size_t width, bool alpha, std::uint
     }
     return;
   }
-  if constexpr (std::endian::native == std::endian::little) {
-    // Four pixels at a time as three words: byte-stores one at a time were a third of the
-    // filtering time.
-    for (; x + 4 <= width; x += 4, out += 12) {
-      const std::uint32_t p0 = rgbWord(pixelAt(src, x)), p1 = rgbWord(pixelAt(src, x + 1)),
-                          p2 = rgbWord(pixelAt(src, x + 2)), p3 = rgbWord(pixelAt(src, x + 3));
-      const std::uint32_t words[3] = {p0 | p1 << 24, p1 >> 8 | p2 << 16, p2 >> 16 | p3 << 8};
-      std::memcpy(out, words, 12);
-    }
+#if defined(KELVARO_PNG_SSE2)
+  // Four pixels at a time: R and B change places in the vector, then each pair of pixels drops
+  // its fourth bytes in a 64-bit word. Byte by byte this was a third of the encoding time.
+  const __m128i rb = _mm_set1_epi32(0x00FF00FF), ga = _mm_set1_epi32(int(0xFF00FF00u));
+  for (; x + 4 <= width; x += 4, out += 12) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+    const __m128i r = _mm_and_si128(v, rb);
+    const __m128i rgba = _mm_or_si128(_mm_and_si128(v, ga), _mm_or_si128(_mm_srli_epi32(r, 16), _mm_slli_epi32(r, 16)));
+    const std::uint64_t lo = std::uint64_t(_mm_cvtsi128_si64(rgba)), hi = std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(rgba, rgba)));
+    const std::uint64_t a = (lo & 0xFFFFFF) | (lo >> 8 & 0xFFFFFF000000), b = (hi & 0xFFFFFF) | (hi >> 8 & 0xFFFFFF000000);
+    const std::uint64_t first = a | b << 48;
+    const std::uint32_t rest = std::uint32_t(b >> 16);
+    std::memcpy(out, &first, 8);
+    std::memcpy(out + 8, &rest, 4);
   }
+#endif
   for (; x < width; ++x, out += 3) {
     const std::uint32_t v = pixelAt(src, x);
     out[0] = std::uint8_t(v >> 16), out[1] = std::uint8_t(v >> 8), out[2] = std::uint8_t(v);
@@ -84,7 +88,7 @@ void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n,
     up += weight(std::uint8_t(cur[i] - prev[i]));
   }
   std::size_t i = bpp;
-#if defined(__SSE2__)
+#if defined(KELVARO_PNG_SSE2)
   // Sixteen bytes at a time: the weight is min(d, -d) and the sums come from sadbw.
   const __m128i zero = _mm_setzero_si128();
   __m128i sn = zero, ss = zero, su = zero;
@@ -122,7 +126,7 @@ void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n,
 // How many of the bytes are zero.
 std::size_t countZeros(const std::uint8_t* p, std::size_t n) {
   std::size_t zeros = 0, i = 0;
-#if defined(__SSE2__)
+#if defined(KELVARO_PNG_SSE2)
   // Byte counters, emptied before they can wrap after 255 rounds.
   const __m128i zero = _mm_setzero_si128();
   while (i + 16 <= n) {
