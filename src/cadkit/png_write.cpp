@@ -22,11 +22,11 @@ namespace {
 
 // Far beyond any picture drawn here; keeps every size computed below well inside 64 bits.
 constexpr int kMaxSide = 1 << 24;
-// About half a megabyte of filtered rows per band: a 1920x1080 picture makes a dozen bands to
-// share between the cores. Each band is deflated in pieces of whole rows under 64 KB.
-constexpr std::size_t kBandBytes = std::size_t(1) << 19;
+// Bands of filtered rows under 64 KB: deflate then never slides its window, which on rows that
+// are nearly all zeros took longer than the compressing, and a band stays in the cache from its
+// filtering to its deflating. A 1920x1080 picture makes 108 of them for the cores to share.
+constexpr std::size_t kBandBytes = 60000;
 constexpr std::size_t kMaxBandBytes = std::size_t(1) << 26;
-constexpr std::size_t kPieceBytes = 60000;
 constexpr unsigned kMaxThreads = 64;
 
 std::string failWith(std::string* error, const char* why) {
@@ -141,6 +141,42 @@ std::size_t countZeros(const std::uint8_t* p, std::size_t n) {
   return zeros;
 }
 
+// Adler-32 of `n` more bytes after `adler`, as zlib's adler32 gives it; sixteen bytes at a time
+// it takes a fifth of the time zlib's byte loop takes.
+std::uint32_t adlerOf(std::uint32_t adler, const std::uint8_t* p, std::size_t n) {
+  constexpr std::uint64_t kBase = 65521;
+  std::uint64_t s1 = adler & 0xFFFF, s2 = adler >> 16;
+#if defined(KELVARO_PNG_SSE2)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i weightsLo = _mm_set_epi16(9, 10, 11, 12, 13, 14, 15, 16), weightsHi = _mm_set_epi16(1, 2, 3, 4, 5, 6, 7, 8);
+  auto sum64 = [](__m128i v) { return std::uint64_t(_mm_cvtsi128_si64(v)) + std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v))); };
+  while (n >= 16) {
+    // Blocks short enough that the 32-bit lanes cannot overflow before the sums are reduced.
+    const std::size_t block = std::min<std::size_t>(n, 5552) & ~std::size_t(15);
+    __m128i bytes = zero, before = zero, weighted = zero;
+    for (std::size_t i = 0; i < block; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      before = _mm_add_epi64(before, bytes);  // each earlier chunk counts again for 16 more bytes
+      bytes = _mm_add_epi64(bytes, _mm_sad_epu8(v, zero));
+      weighted = _mm_add_epi32(weighted, _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(v, zero), weightsLo),
+                                                       _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), weightsHi)));
+    }
+    const __m128i w = _mm_add_epi32(weighted, _mm_shuffle_epi32(weighted, 0x4E));
+    const std::uint64_t weightedSum = std::uint32_t(_mm_cvtsi128_si32(w)) + std::uint64_t(std::uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(w, 0xB1))));
+    s2 = (s2 + s1 * block + 16 * sum64(before) + weightedSum) % kBase;
+    s1 = (s1 + sum64(bytes)) % kBase;
+    p += block, n -= block;
+  }
+#endif
+  while (n > 0) {
+    const std::size_t block = std::min<std::size_t>(n, 5552);
+    for (std::size_t i = 0; i < block; ++i) s1 += p[i], s2 += s1;
+    s1 %= kBase, s2 %= kBase;
+    p += block, n -= block;
+  }
+  return std::uint32_t(s2 << 16 | s1);
+}
+
 struct Picture {
   const std::uint8_t* pixels;
   std::size_t width, height, stride, bpp;
@@ -192,25 +228,17 @@ class BandCoder {
       cur_.swap(prev_);
     }
     band.rawSize = raw_.size();
-    band.adler = adler32(adler32(0, Z_NULL, 0), raw_.data(), static_cast<uInt>(raw_.size()));
-    // Each piece of a band is deflated afresh: under 64 KB deflate never has to slide its
-    // window, which on rows that are nearly all zeros took longer than the compressing.
-    const std::size_t pieceBytes = std::max<std::size_t>(1, kPieceBytes / (rowBytes + 1)) * (rowBytes + 1);
-    band.packed.resize(std::max<std::size_t>(4096, raw_.size() / 16));
-    std::size_t used = 0;
-    for (std::size_t at = 0; at < raw_.size(); at += pieceBytes) {
-      const std::size_t n = std::min(pieceBytes, raw_.size() - at);
-      const std::uint8_t* piece = raw_.data() + at;
-      const int k = double(countZeros(piece, n)) >= kRunsOnlyZeros * double(n) ? 1 : 0;
-      if (!ready_[k]) {
-        if (deflateInit2(&z_[k], Z_BEST_SPEED, Z_DEFLATED, -15, 8, k ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK) return false;
-        ready_[k] = true;
-      } else if (deflateReset(&z_[k]) != Z_OK) {
-        return false;
-      }
-      const int flush = last && at + n == raw_.size() ? Z_FINISH : Z_FULL_FLUSH;
-      if (!deflateAll(z_[k], piece, n, band.packed, used, flush)) return false;
+    band.adler = adlerOf(1, raw_.data(), raw_.size());
+    const int k = double(countZeros(raw_.data(), raw_.size())) >= kRunsOnlyZeros * double(raw_.size()) ? 1 : 0;
+    if (!ready_[k]) {
+      if (deflateInit2(&z_[k], Z_BEST_SPEED, Z_DEFLATED, -15, 8, k ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK) return false;
+      ready_[k] = true;
+    } else if (deflateReset(&z_[k]) != Z_OK) {
+      return false;
     }
+    band.packed.resize(std::max<std::size_t>(1024, raw_.size() / 16));
+    std::size_t used = 0;
+    if (!deflateAll(z_[k], raw_.data(), raw_.size(), band.packed, used, last ? Z_FINISH : Z_FULL_FLUSH)) return false;
     band.packed.resize(used);
     return true;
   }
