@@ -28,6 +28,7 @@ constexpr int kMaxSide = 1 << 24;
 constexpr std::size_t kBandBytes = 60000;
 constexpr std::size_t kMaxBandBytes = std::size_t(1) << 26;
 constexpr unsigned kMaxThreads = 64;
+constexpr std::size_t kBandsPerThread = 8;
 
 std::string failWith(std::string* error, const char* why) {
   if (error) *error = why;
@@ -80,23 +81,23 @@ enum Filter : std::uint8_t { kNone = 0, kSub = 1, kUp = 2 };
 
 // Filters `cur` (the row above it is `prev`) by whichever of None, Sub and Up gives the smallest
 // sum of weights, and writes the filter type and the filtered bytes to `out`. Average and Paeth
-// would gain little on drawings and cost a multiplication-free loop its speed.
+// gain little on drawings and would slow the loop down.
 void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::size_t bpp, std::uint8_t* out) {
   std::uint64_t none = 0, sub = 0, up = 0;
   for (std::size_t i = 0; i < std::min(bpp, n); ++i) {
     none += weight(cur[i]), sub += weight(cur[i]);
     up += weight(std::uint8_t(cur[i] - prev[i]));
   }
-  std::size_t i = bpp;
+  std::size_t at = bpp;
 #if defined(KELVARO_PNG_SSE2)
-  // Sixteen bytes at a time: the weight is min(d, -d) and the sums come from sadbw.
+  // Sixteen bytes at a time: the weight is min(d, -d) and the sums come from psadbw.
   const __m128i zero = _mm_setzero_si128();
   __m128i sn = zero, ss = zero, su = zero;
   auto weights = [zero](__m128i d) { return _mm_sad_epu8(_mm_min_epu8(d, _mm_sub_epi8(zero, d)), zero); };
-  for (; i + 16 <= n; i += 16) {
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + i));
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + i - bpp));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + i));
+  for (; at + 16 <= n; at += 16) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + at));
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + at - bpp));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + at));
     sn = _mm_add_epi64(sn, weights(c));
     ss = _mm_add_epi64(ss, weights(_mm_sub_epi8(c, a)));
     su = _mm_add_epi64(su, weights(_mm_sub_epi8(c, b)));
@@ -104,10 +105,10 @@ void filterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n,
   auto total = [](__m128i v) { return std::uint64_t(_mm_cvtsi128_si64(v)) + std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v))); };
   none += total(sn), sub += total(ss), up += total(su);
 #endif
-  for (; i < n; ++i) {
-    none += weight(cur[i]);
-    sub += weight(std::uint8_t(cur[i] - cur[i - bpp]));
-    up += weight(std::uint8_t(cur[i] - prev[i]));
+  for (; at < n; ++at) {
+    none += weight(cur[at]);
+    sub += weight(std::uint8_t(cur[at] - cur[at - bpp]));
+    up += weight(std::uint8_t(cur[at] - prev[at]));
   }
   std::uint8_t* px = out + 1;
   if (up <= sub && up <= none) {
@@ -184,8 +185,8 @@ struct Picture {
   const std::uint8_t* row(std::size_t y) const { return pixels + y * stride; }
 };
 
-// One band of rows deflated on its own as raw deflate pieces that each end on a byte boundary
-// (a full flush, or the final block at the end of the last band), so they join into one stream.
+// One band of rows deflated on its own into a raw deflate piece that ends on a byte boundary (a
+// full flush, or the final block for the last band), so the pieces join into one stream.
 struct Band {
   std::size_t y0 = 0, y1 = 0;
   std::vector<std::uint8_t> packed;
@@ -304,7 +305,8 @@ std::string pixelsToPng(std::span<const std::uint8_t> pixels, int width, int hei
   const std::size_t rowsPerBand = std::clamp<std::size_t>(bandBytes / (rowBytes + 1), 1, h);
   const std::size_t bandCount = (h + rowsPerBand - 1) / rowsPerBand;
   unsigned threads = options.threads > 0 ? unsigned(options.threads) : std::max(1u, std::thread::hardware_concurrency());
-  threads = unsigned(std::min<std::size_t>({threads, bandCount, kMaxThreads}));
+  // A small picture is not worth starting a thread for.
+  threads = unsigned(std::min<std::size_t>({threads, std::max<std::size_t>(1, bandCount / kBandsPerThread), kMaxThreads}));
 
   try {
     std::vector<Band> bands(bandCount);
