@@ -4,15 +4,14 @@
 // command.h first: Qt defines "emit" as a macro.
 #include "app/cli/command.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QImage>
-#include <QImageWriter>
 #include <memory>
 #include <ostream>
 
 #include "app/cli/json.h"
 #include "viewer/ImageLoader.h"
+#include "viewer/PngFile.h"
 
 namespace kelvaro::cli {
 namespace {
@@ -58,11 +57,9 @@ int run(const std::vector<std::string>& argv, Io& io) {
     io.out << decoder << " " << bitmap.width() << "x" << bitmap.height()
            << (report.Step == 2 ? " by extension" : " by its first bytes") << "\n";
   if (auto png = args.get("--png")) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, "png").write(bitmap)) throw FileError("cannot write " + *png);
-    writeFileAtomically(*png, bytes.toStdString());
+    const std::string bytes = viewer::EncodePng(bitmap);
+    if (bytes.empty()) throw FileError("cannot write " + *png);
+    writeFileAtomically(*png, bytes);
   }
   return kOk;
 }

@@ -3,7 +3,6 @@
 // command.h first: Qt defines "emit" as a macro.
 #include "app/cli/command.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 
@@ -15,6 +14,7 @@
 #include "models/FinModel.h"
 #include "models/OverhangModel.h"
 #include "models/ScenePainter.h"
+#include "viewer/PngFile.h"
 
 // Qt's "emit" keyword would hide the batch tool's output function.
 #undef emit
@@ -67,11 +67,9 @@ void writePng(const Scene& scene, const std::string& path) {
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
   QImage img = renderScene(scene);
-  QByteArray bytes;
-  QBuffer buf(&bytes);
-  buf.open(QIODevice::WriteOnly);
-  if (!img.save(&buf, "PNG")) throw FileError("cannot write " + path);
-  writeFileAtomically(path, bytes.toStdString());
+  const std::string bytes = viewer::EncodePng(img);
+  if (bytes.empty()) throw FileError("cannot write " + path);
+  writeFileAtomically(path, bytes);
 }
 
 const std::vector<OptionSpec> kOptions = {

@@ -3,7 +3,6 @@
 // command.h first: Qt defines "emit" as a macro.
 #include "app/cli/command.h"
 
-#include <QBuffer>
 #include <QColor>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -15,6 +14,7 @@
 
 #include "viewer/DrawDrawing.h"
 #include "viewer/DrawingSession.h"
+#include "viewer/PngFile.h"
 #include "viewer/ViewControl.h"
 
 namespace kelvaro::cli {
@@ -150,11 +150,10 @@ int run(const std::vector<std::string>& argv, Io& io) {
     const double seconds = DrawSessionDrawing(session, sink, painter, settings);
     (void)seconds;
   }
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "PNG")) throw FileError("cannot encode " + args.positional[1]);
-  writeFileAtomically(args.positional[1], png.toStdString());
+  std::string why;
+  const std::string png = viewer::EncodePng(image, &why);
+  if (png.empty()) throw FileError("cannot encode " + args.positional[1] + ": " + why);
+  writeFileAtomically(args.positional[1], png);
   (void)io;
   return kOk;
 }

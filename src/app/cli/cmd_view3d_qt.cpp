@@ -3,7 +3,6 @@
 // command.h first: Qt defines "emit" as a macro.
 #include "app/cli/command.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 
@@ -16,6 +15,7 @@
 #include "view3d/GLRenderer.h"
 #include "view3d/SunScene.h"
 #include "view3d/frm3D.h"
+#include "viewer/PngFile.h"
 
 #undef emit
 
@@ -96,11 +96,9 @@ int run(const std::vector<std::string>& argv, Io& io) {
       showError(kSetupFailedText);
       throw Failure("no OpenGL rendering here (" + reason.toStdString() + "); a display or Xvfb is needed");
     }
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    if (!img.save(&buf, "PNG")) throw FileError("cannot write " + *args.get("--png"));
-    writeFileAtomically(*args.get("--png"), bytes.toStdString());
+    const std::string bytes = viewer::EncodePng(img);
+    if (bytes.empty()) throw FileError("cannot write " + *args.get("--png"));
+    writeFileAtomically(*args.get("--png"), bytes);
   }
 
   const NamedNumbers fields = {{"Azimuth", azimuth},
