@@ -225,7 +225,9 @@ TEST(DwgViewport, ViewSurvivesEveryRelease) {
     // Saved again the view is still there.
     Document again = readDwg(writeDwg(back, rel));
     for (auto& e : again.paperSpace().entities)
-      if (auto* v = e.as<Viewport>()) EXPECT_EQ(v->viewCenter, want.viewCenter);
+      if (auto* v = e.as<Viewport>()) {
+        EXPECT_EQ(v->viewCenter, want.viewCenter);
+      }
   }
 }
 

@@ -51,7 +51,9 @@ TEST(VectorizeStore, RunsStayContiguousAcrossBlockEdgesAndGrowth) {
   }
   // Runs never overlap: each index range is its own.
   for (std::size_t i = 1; i < runs.size(); ++i)
-    if (runs[i].n && runs[i - 1].n) EXPECT_GE(runs[i].first, runs[i - 1].first + runs[i - 1].n);
+    if (runs[i].n && runs[i - 1].n) {
+      EXPECT_GE(runs[i].first, runs[i - 1].first + runs[i - 1].n);
+    }
 }
 
 TEST(VectorizeStore, SinglesAreDenseAndClearStartsOver) {
