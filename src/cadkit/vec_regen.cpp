@@ -839,7 +839,8 @@ bool parallelBounds(const Document& doc, DrawingState& st, const Block& model, b
       w.limitVisits(Walk::maxVisits / cores);
       w.streamTo(&boundsOnlyStream(), true);
       for (int pass = 0; pass < 2; ++pass) {
-        Vec3 lo = innerLo, hi = innerHi;
+        // The first pass tests nothing against it; the second reads it under the lock.
+        Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};
         if (pass == 1) {
           std::unique_lock<std::mutex> hold(lock);
           innerLo = {std::min(innerLo.x, own.space.lo.x), std::min(innerLo.y, own.space.lo.y),
