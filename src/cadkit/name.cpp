@@ -1,6 +1,7 @@
 #include "cadkit/name.h"
 
 #include <array>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <ostream>
@@ -27,13 +28,25 @@ Pool& pool() {
 // lookups end here without taking the lock.
 struct RecentNames {
   std::array<const std::string*, 8> hits{};
-  unsigned next = 0;
+  unsigned next = 0, last = 0;
 };
 thread_local RecentNames recent;
 
+// Names of one drawing often differ only in their last character ("LAYER1", "LAYER2").
+bool sameText(const std::string& a, std::string_view b) {
+  return a.size() == b.size() && a.back() == b.back() && std::memcmp(a.data(), b.data(), b.size()) == 0;
+}
+
 const std::string* lookUp(std::string_view s) {
-  for (const std::string* h : recent.hits)
-    if (h && *h == s) return h;
+  // Runs of entities on one layer are the rule: the last hit is tried first.
+  if (const std::string* h = recent.hits[recent.last]; h && sameText(*h, s)) return h;
+  for (unsigned i = 0; i < recent.hits.size(); ++i) {
+    const std::string* h = recent.hits[i];
+    if (h && sameText(*h, s)) {
+      recent.last = i;
+      return h;
+    }
+  }
   Pool& p = pool();
   const std::string* found = nullptr;
   {
@@ -46,7 +59,10 @@ const std::string* lookUp(std::string_view s) {
       p.bytes += s.size();
     }
   }
-  if (found) recent.hits[recent.next++ % recent.hits.size()] = found;
+  if (found) {
+    recent.last = recent.next++ % recent.hits.size();
+    recent.hits[recent.last] = found;
+  }
   return found;
 }
 
