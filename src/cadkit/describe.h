@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cadkit/dxf_tags.h"
+#include "cadkit/name.h"
 #include "cadkit/types.h"
 
 namespace kelvaro::cad {
@@ -192,6 +193,7 @@ class FieldReader {
   template <class T>
   static void assign(const Tag& t, T& v) {
     if constexpr (std::is_same_v<T, std::string>) v = t.asText();
+    else if constexpr (std::is_same_v<T, Name>) v = t.kind == Tag::kText ? std::string_view(t.text) : std::string_view(t.asText());
     else if constexpr (std::is_same_v<T, double>) v = t.asReal();
     else if constexpr (std::is_same_v<T, bool>) v = t.asInt() != 0;
     else if constexpr (std::is_integral_v<T>) v = static_cast<T>(t.asInt());
@@ -381,7 +383,7 @@ class FieldWriter {
   }
   template <class T>
   static bool isDefault(const T& v, const Opt& o) {
-    if constexpr (std::is_same_v<T, std::string>) return v.empty();
+    if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, Name>) return v.empty();
     else if constexpr (std::is_same_v<T, Vec3>) return o.normal ? (v.x == 0 && v.y == 0 && v.z == 1) : v == Vec3{};
     else if constexpr (std::is_same_v<T, Vec2>) return v == Vec2{};
     else if constexpr (std::is_same_v<T, Handle>) return !v;
@@ -393,6 +395,7 @@ class FieldWriter {
     if (ct == CodeType::Text) out_.text(code, v);
     else out_.raw(code, v);
   }
+  void put(int code, const Name& v) { put(code, v.str()); }
   void put(int code, double v) { out_.real(code, v); }
   void put(int code, bool v) { out_.integer(code, v ? 1 : 0); }
   template <class T>

@@ -10,6 +10,7 @@
 
 #include "cadkit/codepage.h"
 #include "cadkit/dwg12_bytes.h"
+#include "cadkit/name.h"
 
 namespace kelvaro::cad::dwg12 {
 
@@ -76,6 +77,10 @@ class FieldIn {
   bool opt(std::uint16_t bit, bool) const { return (c_.opts & bit) != 0; }
   // A table index: two bytes when `wide`, else one; `special` names the reserved values.
   void idx(std::string& name, Tbl t, bool wide) {
+    int i = wide ? static_cast<std::uint16_t>(in_.rs()) : in_.rc();
+    name = nameOf(t, i, wide);
+  }
+  void idx(Name& name, Tbl t, bool wide) {
     int i = wide ? static_cast<std::uint16_t>(in_.rs()) : in_.rc();
     name = nameOf(t, i, wide);
   }

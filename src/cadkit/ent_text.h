@@ -4,13 +4,19 @@
 
 namespace kelvaro::cad {
 
+// The text style of texts that name none.
+inline const Name& standardStyle() {
+  static const Name standard("STANDARD");
+  return standard;
+}
+
 struct TextBase {
   double thickness = 0;
   Vec3 insert;
   double height = 1;
   std::string text;
   double rotation = 0, widthFactor = 1, oblique = 0;  // degrees
-  std::string style = "STANDARD";
+  Name style = standardStyle();
   std::int16_t generation = 0, halign = 0;
   Vec3 align;
   Vec3 normal{0, 0, 1};
@@ -79,7 +85,8 @@ struct MText {
   Vec3 insert;
   double height = 1, refWidth = 0;
   std::int16_t attachment = 1, direction = 1, spacingStyle = 1;
-  std::string text, style = "STANDARD";
+  std::string text;
+  Name style = standardStyle();
   Vec3 normal{0, 0, 1}, xDirection{1, 0, 0};
   double rotation = 0, spacingFactor = 1;
   template <class V> void describe(V& v) {

@@ -44,9 +44,10 @@ class Box {
   std::unique_ptr<T> p_;
 };
 
-// Types of 128 bytes and more live on the heap, so an entity costs about the size of a line.
+// Types larger than a line, an arc or a light-weight polyline (the bulk of most drawings) live
+// on the heap, so every entity costs about the size of a line.
 template <class T>
-inline constexpr bool kBoxed = sizeof(T) >= 128;
+inline constexpr bool kBoxed = sizeof(T) > 80;
 template <class T>
 using Stored = std::conditional_t<kBoxed<T>, Box<T>, T>;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cadkit/describe.h"
+#include "cadkit/name.h"
 
 namespace kelvaro::cad {
 
@@ -73,10 +74,16 @@ struct Frame {
   bool operator==(const Frame& o) const { return handle == o.handle && tags == o.tags; }
 };
 
+// Layer "0", the layer of entities that name none.
+inline const Name& layerZero() {
+  static const Name zero("0");
+  return zero;
+}
+
 struct EntityCommon {
-  // Strings first and the small numbers together: this is paid once per entity.
-  std::string layer = "0";
-  std::string linetype;  // empty: BYLAYER
+  // Names first and the small numbers together: this is paid once per entity.
+  Name layer = layerZero();
+  Name linetype;  // empty: BYLAYER
   double ltscale = 1.0;
   std::int16_t paperSpace = 0;
   std::int16_t color = 256;

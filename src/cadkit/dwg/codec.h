@@ -129,6 +129,11 @@ class ObjIn {
     std::uint64_t h = absoluteHandle(h_.H(), self_);
     name = c_.names.name(k, h);
   }
+  void nameRef(Names k, Name& name, int code = 5) {
+    std::string s;
+    nameRef(k, s, code);
+    name = s;
+  }
 
  private:
   BitReader& d_;
