@@ -1,8 +1,13 @@
 // DXF reader: sections, tables, blocks, entities and objects through their descriptions.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <future>
 #include <optional>
+#include <span>
 #include <sstream>
+#include <thread>
 
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
@@ -15,6 +20,10 @@
 
 namespace kelvaro::cad {
 namespace {
+
+// ENTITIES sections of at least this many bytes are read by two threads.
+std::atomic<std::size_t> gTwoThreadsFrom{std::size_t{2} << 20};
+std::atomic<std::size_t> gReadInTwo{0};
 
 struct Record {
   std::string type;
@@ -48,6 +57,12 @@ class Reader {
       : src_(data), progress_(progress), consumed_(consumed) {
     doc_.binary = src_.binary();
   }
+  // A second reader for the entities from `at` on (line `line`), of the same file and release.
+  Reader(const Reader& first, std::size_t at, int line) : src_(first.src_.data(), at, line - 1) {
+    doc_.release = first.doc_.release;
+    cp_ = first.cp_;
+    utf8_ = first.utf8_;
+  }
 
   Document run() {
     Record r;
@@ -75,16 +90,22 @@ class Reader {
     }
     Tag t;
     if (!src_.next(t)) return false;
-    if (progress_ && *progress_ && src_.offset() >= nextReport_) reportProgress();
+    if (progress_ && *progress_ && progressAt() >= nextReport_) reportProgress();
     if (consumed_ && src_.offset() >= nextConsumed_) {
-      consumed_->before(src_.offset());
+      consumed_->before(std::min(src_.offset(), keepFrom_));
       nextConsumed_ = src_.offset() + (std::size_t{1} << 20);
     }
     if (t.code != 0)
       throw DxfError("line " + std::to_string(t.line) + ": expected group code 0, found " + std::to_string(t.code),
                      t.line);
-    r.type = trimmed(t.text);
-    r.key = upper(r.type);
+    // Into the record's own strings: no new ones per record.
+    std::string_view type = t.text;
+    while (!type.empty() && (type.front() == ' ' || type.front() == '\t')) type.remove_prefix(1);
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t' || type.back() == '\r')) type.remove_suffix(1);
+    r.type.assign(type);
+    r.key.assign(type);
+    for (char& c : r.key)
+      if (c >= 'a' && c <= 'z') c -= 32;
     r.line = t.line;
     r.tags.clear();
     // Tags are read straight into the record; the next record's code 0 is given back.
@@ -146,7 +167,14 @@ class Reader {
       }
     } else if (name == "ENTITIES") {
       // Sized up front: growing a list of a million entities would briefly hold it twice.
-      loose_.reserve(src_.countRecordsUntil("ENDSEC", {"VERTEX", "SEQEND", "ATTRIB"}));
+      const std::initializer_list<std::string_view> kOwned{"VERTEX", "SEQEND", "ATTRIB"};
+      if (!src_.binary() && !pending_ && src_.size() - src_.offset() >= gTwoThreadsFrom.load()) {
+        TagSource::Split split = src_.splitRecordsUntil("ENDSEC", kOwned);
+        if (split.at && entitiesInTwo(split)) return;
+        loose_.reserve(split.before + split.after);
+      } else {
+        loose_.reserve(src_.countRecordsUntil("ENDSEC", kOwned));
+      }
       while (nextIn(r, name)) {
         Entity e;
         if (entity(r, e, name)) loose_.push_back(std::move(e));
@@ -163,6 +191,103 @@ class Reader {
       while (nextIn(r, name)) {
       }
     }
+  }
+
+  // Reads a large ENTITIES section in two halves at once: this thread the first, a second
+  // reader from the split on. The second half is taken only when this reader arrives at the
+  // split as a record of its own and the other read to ENDSEC without fault; otherwise the
+  // section is read on from where this reader is, as if alone. False: read on.
+  bool entitiesInTwo(const TagSource::Split& split) {
+    const std::size_t base = loose_.size();  // entities of an earlier ENTITIES section
+    loose_.resize(base + split.before + split.after);
+    Reader second(*this, split.at, split.line);
+    std::span<Entity> slots(loose_.data() + base + split.before, split.after);
+    std::size_t filled = 0, mine = base;
+    std::atomic<std::size_t> at{split.at};
+    std::atomic<bool> stop{false};
+    std::promise<bool> result;
+    std::future<bool> done = result.get_future();
+    std::thread worker([&] { result.set_value(second.entitiesInto(slots, filled, at, stop)); });
+    keepFrom_ = split.at;  // the other reader still needs those pages
+    aheadAt_ = &at;
+    aheadFrom_ = split.at;
+    bool joined = false;
+    auto join = [&] {
+      if (joined) return;
+      stop = true;
+      worker.join();
+      joined = true;
+      keepFrom_ = std::string_view::npos;
+      aheadAt_ = nullptr;
+    };
+    struct Guard {
+      decltype(join)& f;
+      ~Guard() { f(); }
+    } guard{join};
+    Record r;
+    while (true) {
+      const Tag* peeked = pending_ ? nullptr : src_.peek();
+      const int line = pending_ ? pending_->line : peeked ? peeked->line : 0;
+      if (line == split.line) break;
+      if (line == 0 || line > split.line) {  // the split is not where a record starts
+        join();
+        loose_.resize(mine);
+        return false;
+      }
+      if (!nextIn(r, "ENTITIES")) {
+        join();
+        loose_.resize(mine);
+        return true;
+      }
+      Entity e;
+      if (!entity(r, e, "ENTITIES")) continue;
+      if (mine == base + split.before) {  // more than counted
+        join();
+        loose_.resize(mine);
+        loose_.push_back(std::move(e));
+        return false;
+      }
+      loose_[mine++] = std::move(e);
+    }
+    // At the split: wait for the other half, telling how far both have got.
+    while (done.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+      if (progress_ && *progress_ && progressAt() >= nextReport_) reportProgress();
+    const bool ok = done.get();
+    join();
+    if (!ok) {
+      loose_.resize(mine);
+      return false;
+    }
+    loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before + filled), loose_.end());
+    loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(mine),
+                 loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before));
+    for (const auto& [what, n] : second.doc_.unsupported) doc_.unsupported[what] += n;
+    src_ = std::move(second.src_);
+    pending_.reset();
+    ++gReadInTwo;
+    return true;
+  }
+
+  // The second reader: entities into `slots` up to ENDSEC. False, keeping nothing, on what the
+  // first reader must meet for itself: an error, the end of the data, more entities than
+  // counted, or being stopped.
+  bool entitiesInto(std::span<Entity> slots, std::size_t& filled, std::atomic<std::size_t>& at,
+                    const std::atomic<bool>& stop) {
+    try {
+      Record r;
+      while (!stop.load(std::memory_order_relaxed)) {
+        if (!next(r) || r.key == "EOF") return false;
+        if (r.key == "ENDSEC") return true;
+        Entity e;
+        if (entity(r, e, "ENTITIES")) {
+          if (filled == slots.size()) return false;
+          slots[filled++] = std::move(e);
+        }
+        at.store(src_.offset(), std::memory_order_relaxed);
+      }
+    } catch (...) {
+    }
+    return false;
   }
 
   void header(Record& head) {
@@ -433,9 +558,16 @@ class Reader {
     doc_.assignHandles();
   }
 
+  // Bytes read, with those of a second reader ahead.
+  std::size_t progressAt() const {
+    std::size_t n = src_.offset();
+    if (aheadAt_) n += aheadAt_->load(std::memory_order_relaxed) - aheadFrom_;
+    return std::min(n, src_.size());
+  }
+
   void reportProgress() {
     const std::size_t total = src_.size() ? src_.size() : 1;
-    const int percent = static_cast<int>(src_.offset() * 100 / total);
+    const int percent = static_cast<int>(progressAt() * 100 / total);
     nextReport_ = ((static_cast<std::size_t>(percent) + 1) * total + 99) / 100;
     if (percent <= lastPercent_) return;
     lastPercent_ = percent;
@@ -446,6 +578,9 @@ class Reader {
   const ReadProgress* progress_ = nullptr;
   Consumed* consumed_ = nullptr;
   std::size_t nextConsumed_ = 0;
+  std::size_t keepFrom_ = std::string_view::npos;  // pages from here on are not to be given back
+  const std::atomic<std::size_t>* aheadAt_ = nullptr;
+  std::size_t aheadFrom_ = 0;
   std::size_t nextReport_ = 0;
   int lastPercent_ = -1;
   Document doc_;
@@ -468,6 +603,9 @@ bool isDwg(std::string_view data, std::string* magic) {
   if (magic) *magic = m;
   return true;
 }
+
+void setDxfTwoThreadSize(std::size_t bytes) { gTwoThreadsFrom = bytes; }
+std::size_t dxfSectionsReadInTwo() { return gReadInTwo.load(); }
 
 Document readDxf(std::string_view data, const ReadProgress& progress) {
   if (std::string m; isDwg(data, &m))
