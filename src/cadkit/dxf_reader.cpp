@@ -17,6 +17,7 @@
 
 #include "cadkit/dxf_header.h"
 #include "cadkit/dxf_io.h"
+#include "cadkit/dxf_scan.h"
 
 namespace kelvaro::cad {
 namespace {
@@ -169,9 +170,7 @@ class Reader {
       // Sized up front: growing a list of a million entities would briefly hold it twice.
       const std::initializer_list<std::string_view> kOwned{"VERTEX", "SEQEND", "ATTRIB"};
       if (!src_.binary() && !pending_ && src_.size() - src_.offset() >= gTwoThreadsFrom.load()) {
-        TagSource::Split split = src_.splitRecordsUntil("ENDSEC", kOwned);
-        if (split.at && entitiesInTwo(split)) return;
-        loose_.reserve(split.before + split.after);
+        if (entitiesInTwo(kOwned)) return;
       } else {
         loose_.reserve(src_.countRecordsUntil("ENDSEC", kOwned));
       }
@@ -194,27 +193,67 @@ class Reader {
   }
 
   // Reads a large ENTITIES section in two halves at once: this thread the first, a second
-  // reader from the split on. The second half is taken only when this reader arrives at the
-  // split as a record of its own and the other read to ENDSEC without fault; otherwise the
-  // section is read on from where this reader is, as if alone. False: read on.
-  bool entitiesInTwo(const TagSource::Split& split) {
-    const std::size_t base = loose_.size();  // entities of an earlier ENTITIES section
-    loose_.resize(base + split.before + split.after);
-    Reader second(*this, split.at, split.line);
-    std::span<Entity> slots(loose_.data() + base + split.before, split.after);
-    std::size_t filled = 0, mine = base;
-    std::atomic<std::size_t> at{split.at};
+  // reader from the split on. Both first count the records of their half of the rest of the
+  // file, which sizes the list and places the split in the middle of the section. The second
+  // half is taken only when this reader arrives at the split as a record of its own and the
+  // other read to ENDSEC without fault; otherwise the section is read on from where this
+  // reader is, as if alone. False: read on (the list is sized).
+  bool entitiesInTwo(std::initializer_list<std::string_view> owned) {
+    const std::string_view data = src_.data();
+    const std::size_t from = src_.offset();
+    const Tag* first = src_.peek();
+    if (!first) return false;
+    const std::string_view firstType = scan::trimmed(first->text);
+    if (firstType == "ENDSEC") return false;
+    const std::size_t firstCount = std::find(owned.begin(), owned.end(), firstType) == owned.end() ? 1 : 0;
+    const std::size_t half = scan::recordAfter(data, from + (data.size() - from) / 2, owned);
+    if (!half) {
+      loose_.reserve(src_.countRecordsUntil("ENDSEC", owned));
+      return false;
+    }
+    // The second thread counts from `half` while this one counts up to it; then it waits to be
+    // told where to read from (or nothing: no split).
+    struct Go {
+      std::size_t at = 0;
+      int line = 0;
+      std::span<Entity> slots;
+    };
+    scan::Records theirs;
+    std::promise<void> counted;
+    std::promise<Go> go;
+    std::future<Go> goFuture = go.get_future();
+    std::size_t filled = 0;
+    std::atomic<std::size_t> at{half};
     std::atomic<bool> stop{false};
     std::promise<bool> result;
     std::future<bool> done = result.get_future();
-    std::thread worker([&] { result.set_value(second.entitiesInto(slots, filled, at, stop)); });
-    keepFrom_ = split.at;  // the other reader still needs those pages
-    aheadAt_ = &at;
-    aheadFrom_ = split.at;
-    bool joined = false;
+    std::optional<Reader> second;
+    std::thread worker([&] {
+      try {
+        theirs = scan::records(data, half, 0, "ENDSEC", owned, std::string_view::npos);
+      } catch (...) {
+        theirs = {};  // no end found: no split
+      }
+      counted.set_value();
+      Go g = goFuture.get();
+      if (g.at == 0) {
+        result.set_value(false);
+        return;
+      }
+      bool ok = false;
+      try {
+        second.emplace(*this, g.at, g.line);
+        ok = second->entitiesInto(g.slots, filled, at, stop);
+      } catch (...) {
+      }
+      result.set_value(ok);
+    });
+    bool told = false, joined = false;
     auto join = [&] {
       if (joined) return;
       stop = true;
+      if (!told) go.set_value({});
+      told = true;
       worker.join();
       joined = true;
       keepFrom_ = std::string_view::npos;
@@ -224,6 +263,43 @@ class Reader {
       decltype(join)& f;
       ~Guard() { f(); }
     } guard{join};
+    scan::Records ours = scan::records(data, from, src_.position(), "ENDSEC", owned, half);
+    ours.count += firstCount;
+    for (auto& m : ours.marks) m.before += firstCount;
+    counted.get_future().wait();
+    // Marks from both counts, and where the section ends.
+    std::size_t total = ours.count, endAt = ours.endAt;
+    if (!endAt && ours.stoppedAt == half) {
+      total += theirs.count;
+      endAt = theirs.endAt;
+      for (const auto& m : theirs.marks) ours.marks.push_back({m.at, m.before + ours.count, m.line + ours.line});
+    } else if (!endAt) {  // the counts do not meet: count again, alone
+      join();
+      loose_.reserve(src_.countRecordsUntil("ENDSEC", owned));
+      return false;
+    }
+    const std::size_t middle = from + (endAt - from) / 2;
+    auto m = std::lower_bound(ours.marks.begin(), ours.marks.end(), middle,
+                              [](const scan::Mark& k, std::size_t at) { return k.at < at; });
+    if (!endAt || m == ours.marks.end() || m->at >= endAt) {
+      join();
+      loose_.reserve(total);
+      return false;
+    }
+    TagSource::Split split;
+    split.at = m->at;
+    split.line = m->line;
+    split.before = m->before;
+    split.after = total - m->before;
+    const std::size_t base = loose_.size();  // entities of an earlier ENTITIES section
+    loose_.resize(base + split.before + split.after);
+    std::size_t mine = base;
+    keepFrom_ = split.at;  // the other reader still needs those pages
+    at = split.at;
+    aheadAt_ = &at;
+    aheadFrom_ = split.at;
+    go.set_value({split.at, split.line, std::span<Entity>(loose_.data() + base + split.before, split.after)});
+    told = true;
     Record r;
     while (true) {
       const Tag* peeked = pending_ ? nullptr : src_.peek();
@@ -261,8 +337,8 @@ class Reader {
     loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before + filled), loose_.end());
     loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(mine),
                  loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before));
-    for (const auto& [what, n] : second.doc_.unsupported) doc_.unsupported[what] += n;
-    src_ = std::move(second.src_);
+    for (const auto& [what, n] : second->doc_.unsupported) doc_.unsupported[what] += n;
+    src_ = std::move(second->src_);
     pending_.reset();
     ++gReadInTwo;
     return true;

@@ -1,11 +1,12 @@
 #include "cadkit/dxf_tags.h"
 
+#include "cadkit/dxf_scan.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace kelvaro::cad {
 namespace {
@@ -15,17 +16,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 const char kHex[] = "0123456789ABCDEF";
-
-// Where the line from p ends (its '\n', or size). Most lines are a few bytes: looked at by hand
-// before handing the rest to memchr.
-inline std::size_t lineEnd(const char* d, std::size_t p, std::size_t size) {
-  const std::size_t near = std::min(size, p + 32);
-  for (; p < near; ++p)
-    if (d[p] == '\n') return p;
-  if (p == size) return size;
-  const void* nl = std::memchr(d + p, '\n', size - p);
-  return nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - d) : size;
-}
 
 }  // namespace
 
@@ -62,7 +52,7 @@ bool TagSource::getLine(std::string_view& out) {
   const std::size_t size = data_.size();
   if (pos_ >= size) return false;
   const char* d = data_.data();
-  const std::size_t e = lineEnd(d, pos_, size);
+  const std::size_t e = scan::lineEnd(d, pos_, size);
   std::size_t len = e - pos_;
   if (len && d[e - 1] == '\r') --len;
   out = std::string_view(d + pos_, len);
@@ -182,72 +172,24 @@ std::size_t TagSource::countRecordsUntil(std::string_view end, std::initializer_
 
 TagSource::Split TagSource::splitRecordsUntil(std::string_view end,
                                               std::initializer_list<std::string_view> skip) const {
-  // Where records could start, at least `step` bytes apart (thinned as they grow, so a few
-  // hundred are kept); the middle one is chosen at the end.
-  struct Mark {
-    std::size_t at, before;
-    int line;
-  };
-  std::size_t step = 1;
-  std::vector<Mark> marks;
-  marks.reserve(512);
-  std::size_t n = 0;
   Split s;
+  std::size_t first = 0;
   if (hasPeek_ && peeked_.code == 0) {  // the tag given back starts the first record
     std::string_view v = trim(peeked_.text);
     if (v == end) return s;
-    if (std::find(skip.begin(), skip.end(), v) == skip.end()) ++n;
+    if (std::find(skip.begin(), skip.end(), v) == skip.end()) first = 1;
   }
-  const char* d = data_.data();
-  const std::size_t size = data_.size();
-  std::size_t p = pos_, nextMark = pos_, endAt = 0;
-  int line = line_;
-  while (p < size) {
-    // Code lines are short: scanned by hand for a lone 0 between blanks.
-    const std::size_t codeAt = p;
-    std::size_t c = p;
-    while (c < size && (d[c] == ' ' || d[c] == '\t')) ++c;
-    bool zero = c < size && d[c] == '0';
-    if (zero) ++c;
-    while (c < size && (d[c] == ' ' || d[c] == '\t' || d[c] == '\r')) ++c;
-    zero = zero && (c == size || d[c] == '\n');
-    while (c < size && d[c] != '\n') ++c;
-    p = c + 1;
-    ++line;
-    if (p >= size) break;
-    const std::size_t e = lineEnd(d, p, size);
-    if (zero) {
-      std::string_view v = trim(std::string_view(d + p, e - p));
-      if (v == end) {
-        endAt = codeAt;
-        break;
-      }
-      if (std::find(skip.begin(), skip.end(), v) == skip.end()) {
-        // A name, not a number: a code 0 that starts an entity of its own.
-        if (codeAt >= nextMark && !v.empty() && (v[0] | 0x20) >= 'a' && (v[0] | 0x20) <= 'z') {
-          if (marks.size() == 512) {
-            for (std::size_t k = 0; k < 256; ++k) marks[k] = marks[2 * k];
-            marks.resize(256);
-            step *= 2;
-          }
-          marks.push_back({codeAt, n, line});
-          nextMark = codeAt + step;
-        }
-        ++n;
-      }
-    }
-    p = e + 1;
-    ++line;
-  }
-  s.before = n;
-  if (!endAt) return s;
-  const std::size_t middle = pos_ + (endAt - pos_) / 2;
-  auto m = std::lower_bound(marks.begin(), marks.end(), middle, [](const Mark& k, std::size_t at) { return k.at < at; });
-  if (m == marks.end()) return s;
+  const scan::Records r = scan::records(data_, pos_, line_, end, skip, std::string_view::npos);
+  s.before = first + r.count;
+  if (!r.endAt) return s;
+  const std::size_t middle = pos_ + (r.endAt - pos_) / 2;
+  auto m = std::lower_bound(r.marks.begin(), r.marks.end(), middle,
+                            [](const scan::Mark& k, std::size_t at) { return k.at < at; });
+  if (m == r.marks.end()) return s;
   s.at = m->at;
   s.line = m->line;
-  s.before = m->before;
-  s.after = n - m->before;
+  s.before = first + m->before;
+  s.after = r.count - m->before;
   return s;
 }
 

@@ -207,7 +207,10 @@ TEST_F(DxfReadSplit, OddRecordsAgree) {
   const std::size_t entities = twice.find("  0\nSECTION\n  2\nENTITIES\n");
   std::string doubled = twice.substr(0, end) + twice.substr(entities, end - entities) + "  0\nEOF\n";
   EXPECT_TRUE(expectSameRead(doubled));
+  // The first section ends before the middle of the rest of the file: it is split all the same.
+  const std::size_t before = dxfSectionsReadInTwo();
   Outcome o = readWith(doubled, true);
+  EXPECT_EQ(dxfSectionsReadInTwo(), before + 2);
   ASSERT_TRUE(o.doc);
   EXPECT_EQ(o.doc->modelSpace().entities.size(), 2 * readWith(twice, false).doc->modelSpace().entities.size());
 }
