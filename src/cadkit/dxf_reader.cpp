@@ -50,6 +50,27 @@ class Consumed {
  public:
   virtual ~Consumed() = default;
   virtual void before(std::size_t offset) = 0;
+  // The same for a second reader, from `from` on (any thread); and bringing such bytes back
+  // when they are to be read again after all.
+  virtual void between(std::size_t from, std::size_t to) = 0;
+  virtual void restore(std::size_t from, std::size_t to) = 0;
+};
+
+// What a second reader has passed, given back from where it started.
+class ConsumedFrom : public Consumed {
+ public:
+  ConsumedFrom(Consumed& file, std::size_t from) : file_(file), from_(from), to_(from) {}
+  void before(std::size_t offset) override {
+    file_.between(to_, offset);
+    to_ = std::max(to_, offset);
+  }
+  void between(std::size_t from, std::size_t to) override { file_.between(from, to); }
+  void restore(std::size_t from, std::size_t to) override { file_.restore(from, to); }
+  std::size_t to() const { return to_; }
+
+ private:
+  Consumed& file_;
+  std::size_t from_, to_;
 };
 
 class Reader {
@@ -228,6 +249,8 @@ class Reader {
     std::promise<bool> result;
     std::future<bool> done = result.get_future();
     std::optional<Reader> second;
+    std::optional<ConsumedFrom> passed;
+    TagSource::Split split;
     std::thread worker([&] {
       try {
         theirs = scan::records(data, half, 0, "ENDSEC", owned, std::string_view::npos);
@@ -243,6 +266,7 @@ class Reader {
       bool ok = false;
       try {
         second.emplace(*this, g.at, g.line);
+        if (consumed_) second->consumed_ = &passed.emplace(*consumed_, g.at);
         ok = second->entitiesInto(g.slots, filled, at, stop);
       } catch (...) {
       }
@@ -258,6 +282,11 @@ class Reader {
       joined = true;
       keepFrom_ = std::string_view::npos;
       aheadAt_ = nullptr;
+    };
+    // Reading on alone after the other reader gave pages back: they are brought back first.
+    auto alone = [&] {
+      join();
+      if (passed) passed->restore(split.at, passed->to());
     };
     struct Guard {
       decltype(join)& f;
@@ -286,7 +315,6 @@ class Reader {
       loose_.reserve(total);
       return false;
     }
-    TagSource::Split split;
     split.at = m->at;
     split.line = m->line;
     split.before = m->before;
@@ -306,19 +334,19 @@ class Reader {
       const int line = pending_ ? pending_->line : peeked ? peeked->line : 0;
       if (line == split.line) break;
       if (line == 0 || line > split.line) {  // the split is not where a record starts
-        join();
+        alone();
         loose_.resize(mine);
         return false;
       }
       if (!nextIn(r, "ENTITIES")) {
-        join();
+        alone();
         loose_.resize(mine);
         return true;
       }
       Entity e;
       if (!entity(r, e, "ENTITIES")) continue;
       if (mine == base + split.before) {  // more than counted
-        join();
+        alone();
         loose_.resize(mine);
         loose_.push_back(std::move(e));
         return false;
@@ -329,11 +357,12 @@ class Reader {
     while (done.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
       if (progress_ && *progress_ && progressAt() >= nextReport_) reportProgress();
     const bool ok = done.get();
-    join();
     if (!ok) {
+      alone();
       loose_.resize(mine);
       return false;
     }
+    join();
     loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before + filled), loose_.end());
     loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(mine),
                  loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before));
@@ -697,7 +726,7 @@ namespace {
 // becomes. (Read, not mapped: a file cut short by someone else cannot fault the reader.)
 class FileBytes : public Consumed {
  public:
-  explicit FileBytes(std::size_t size) : size_(size) {
+  FileBytes(std::size_t size, std::filesystem::path path) : size_(size), path_(std::move(path)) {
 #ifdef KELVARO_PAGED_FILE
     if (size_ >= kPagedFrom) {
       void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -730,10 +759,29 @@ class FileBytes : public Consumed {
     (void)offset;
 #endif
   }
+  // Pages wholly inside [from, to); nothing shared is touched, so any thread may call it.
+  void between(std::size_t from, std::size_t to) override {
+#ifdef KELVARO_PAGED_FILE
+    if (!page_) return;
+    std::size_t start = (from + page_ - 1) / page_ * page_, end = std::min(to, size_) / page_ * page_;
+    if (end > start) madvise(data_ + start, end - start, MADV_DONTNEED);
+#else
+    (void)from, (void)to;
+#endif
+  }
+  void restore(std::size_t from, std::size_t to) override {
+    if (!page_ || to <= from) return;
+    to = std::min(to, size_);
+    std::ifstream f(path_, std::ios::binary);
+    f.seekg(static_cast<std::streamoff>(from));
+    f.read(data_ + from, static_cast<std::streamsize>(to - from));
+    if (!f || static_cast<std::size_t>(f.gcount()) != to - from) throw DxfError("cannot read " + path_.string(), 0);
+  }
 
  private:
   static constexpr std::size_t kPagedFrom = std::size_t{4} << 20;
   std::size_t size_ = 0, page_ = 0, released_ = 0;
+  std::filesystem::path path_;
   char* data_ = nullptr;
   std::string heap_;
 };
@@ -746,7 +794,7 @@ Document readDxfFile(const std::filesystem::path& path, const ReadProgress& prog
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
   if (ec) throw DxfError("cannot read " + path.string() + ": " + ec.message(), 0);
-  FileBytes bytes(static_cast<std::size_t>(size));
+  FileBytes bytes(static_cast<std::size_t>(size), path);
   f.read(bytes.data(), static_cast<std::streamsize>(size));
   if (f.bad() || static_cast<std::uintmax_t>(f.gcount()) != size) throw DxfError("cannot read " + path.string(), 0);
   std::string_view data = bytes.view();

@@ -2,6 +2,8 @@
 // and the errors must be those of a read by one thread.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -213,6 +215,32 @@ TEST_F(DxfReadSplit, OddRecordsAgree) {
   EXPECT_EQ(dxfSectionsReadInTwo(), before + 2);
   ASSERT_TRUE(o.doc);
   EXPECT_EQ(o.doc->modelSpace().entities.size(), 2 * readWith(twice, false).doc->modelSpace().entities.size());
+}
+
+// From disk the second reader gives its pages back as it goes; when its half is not taken after
+// all (here: damage near the end), they are read again, so the error is the one-thread error.
+TEST_F(DxfReadSplit, FilesReadAgainWhatTheSecondReaderGaveBack) {
+  std::string text = mixedFile(40000, 8);
+  ASSERT_GT(text.size(), std::size_t{6} << 20) << "too small to give pages back";
+  const std::size_t at = text.find("\n 10\n", text.size() * 9 / 10);
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at + 1, 3, "XYZ");
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "kelvaro_read_split.dxf";
+  {
+    std::ofstream f(file, std::ios::binary);
+    f.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
+  const Outcome one = readWith(text, false);
+  ASSERT_FALSE(one.error.empty());
+  setDxfTwoThreadSize(std::size_t{2} << 20);
+  std::string error;
+  try {
+    readDxfFile(file);
+  } catch (const DxfError& e) {
+    error = e.what();
+  }
+  EXPECT_EQ(error, one.error);
+  std::filesystem::remove(file);
 }
 
 TEST_F(DxfReadSplit, ProgressIsHeardOnTheCallingThreadInOrder) {
