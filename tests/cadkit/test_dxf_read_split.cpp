@@ -259,7 +259,8 @@ TEST_F(DxfReadSplit, ProgressIsHeardOnTheCallingThreadInOrder) {
   EXPECT_EQ(dxfSectionsReadInTwo(), before + 1);
   EXPECT_TRUE(ordered);
   EXPECT_TRUE(sameThread);
-  EXPECT_GT(calls, 50);
+  // This thread's own part alone moves the count through a third of the way or more.
+  EXPECT_GT(calls, 30);
   EXPECT_GE(last, 99);
 }
 
