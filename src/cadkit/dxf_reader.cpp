@@ -345,15 +345,16 @@ class Reader {
         loose_.resize(mine);
         return true;
       }
-      Entity e;
-      if (!entity(r, e, "ENTITIES")) continue;
       if (mine == base + split.before) {  // more than counted
+        Entity e;
+        if (!entity(r, e, "ENTITIES")) continue;
         alone();
         loose_.resize(mine);
         loose_.push_back(std::move(e));
         return false;
       }
-      loose_[mine++] = std::move(e);
+      // Read in place: a slot is a fresh entity, untouched when the record is not one.
+      if (entity(r, loose_[mine], "ENTITIES")) ++mine;
     }
     // At the split: wait for the other half, telling how far both have got.
     while (done.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
@@ -385,10 +386,10 @@ class Reader {
       while (!stop.load(std::memory_order_relaxed)) {
         if (!next(r) || r.key == "EOF") return false;
         if (r.key == "ENDSEC") return true;
-        Entity e;
-        if (entity(r, e, "ENTITIES")) {
-          if (filled == slots.size()) return false;
-          slots[filled++] = std::move(e);
+        if (filled < slots.size()) {
+          if (entity(r, slots[filled], "ENTITIES")) ++filled;
+        } else if (Entity e; entity(r, e, "ENTITIES")) {
+          return false;
         }
         at.store(src_.offset(), std::memory_order_relaxed);
       }
