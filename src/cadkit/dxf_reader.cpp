@@ -365,6 +365,7 @@ class Reader {
       loose_.resize(mine);
       return false;
     }
+    if (progress_ && *progress_) reportProgress();  // up to where the other reader ended
     join();
     loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before + filled), loose_.end());
     loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(mine),
@@ -678,8 +679,10 @@ class Reader {
     const int percent = static_cast<int>(progressAt() * 100 / total);
     nextReport_ = ((static_cast<std::size_t>(percent) + 1) * total + 99) / 100;
     if (percent <= lastPercent_) return;
+    // With a second reader the count can leap while this one waits: each step is still told.
+    const int from = aheadAt_ && lastPercent_ >= 0 ? lastPercent_ + 1 : percent;
     lastPercent_ = percent;
-    (*progress_)(percent);
+    for (int p = from; p <= percent; ++p) (*progress_)(p);
   }
 
   TagSource src_;

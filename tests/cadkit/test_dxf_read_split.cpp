@@ -259,8 +259,8 @@ TEST_F(DxfReadSplit, ProgressIsHeardOnTheCallingThreadInOrder) {
   EXPECT_EQ(dxfSectionsReadInTwo(), before + 1);
   EXPECT_TRUE(ordered);
   EXPECT_TRUE(sameThread);
-  // This thread's own part alone moves the count through a third of the way or more.
-  EXPECT_GT(calls, 30);
+  // About one report per percent, however far the other thread gets while this one waits.
+  EXPECT_GT(calls, 90);
   EXPECT_GE(last, 99);
 }
 
