@@ -16,6 +16,10 @@ using ReadProgress = std::function<void(int percent)>;
 Document readDxf(std::string_view data, const ReadProgress& progress = {});
 // Reads a file; DxfError also for files that cannot be opened or are DWG.
 Document readDxfFile(const std::filesystem::path& path, const ReadProgress& progress = {});
+// From how many bytes on an ASCII ENTITIES section is read by two threads (2 MB; tests lower it),
+// and how many sections have been read that way since the program started.
+void setDxfTwoThreadSize(std::size_t bytes);
+std::size_t dxfSectionsReadInTwo();
 
 struct SaveReport {
   // Entities or objects the target release cannot hold, by type, with how many were left out.

@@ -1,8 +1,13 @@
 // DXF reader: sections, tables, blocks, entities and objects through their descriptions.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <future>
 #include <optional>
+#include <span>
 #include <sstream>
+#include <thread>
 
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
@@ -12,9 +17,14 @@
 
 #include "cadkit/dxf_header.h"
 #include "cadkit/dxf_io.h"
+#include "cadkit/dxf_scan.h"
 
 namespace kelvaro::cad {
 namespace {
+
+// ENTITIES sections of at least this many bytes are read by two threads.
+std::atomic<std::size_t> gTwoThreadsFrom{std::size_t{2} << 20};
+std::atomic<std::size_t> gReadInTwo{0};
 
 struct Record {
   std::string type;
@@ -40,6 +50,27 @@ class Consumed {
  public:
   virtual ~Consumed() = default;
   virtual void before(std::size_t offset) = 0;
+  // The same for a second reader, from `from` on (any thread); and bringing such bytes back
+  // when they are to be read again after all.
+  virtual void between(std::size_t from, std::size_t to) = 0;
+  virtual void restore(std::size_t from, std::size_t to) = 0;
+};
+
+// What a second reader has passed, given back from where it started.
+class ConsumedFrom : public Consumed {
+ public:
+  ConsumedFrom(Consumed& file, std::size_t from) : file_(file), from_(from), to_(from) {}
+  void before(std::size_t offset) override {
+    file_.between(to_, offset);
+    to_ = std::max(to_, offset);
+  }
+  void between(std::size_t from, std::size_t to) override { file_.between(from, to); }
+  void restore(std::size_t from, std::size_t to) override { file_.restore(from, to); }
+  std::size_t to() const { return to_; }
+
+ private:
+  Consumed& file_;
+  std::size_t from_, to_;
 };
 
 class Reader {
@@ -47,6 +78,12 @@ class Reader {
   explicit Reader(std::string_view data, const ReadProgress* progress = nullptr, Consumed* consumed = nullptr)
       : src_(data), progress_(progress), consumed_(consumed) {
     doc_.binary = src_.binary();
+  }
+  // A second reader for the entities from `at` on (line `line`), of the same file and release.
+  Reader(const Reader& first, std::size_t at, int line) : src_(first.src_.data(), at, line - 1) {
+    doc_.release = first.doc_.release;
+    cp_ = first.cp_;
+    utf8_ = first.utf8_;
   }
 
   Document run() {
@@ -75,16 +112,22 @@ class Reader {
     }
     Tag t;
     if (!src_.next(t)) return false;
-    if (progress_ && *progress_ && src_.offset() >= nextReport_) reportProgress();
+    if (progress_ && *progress_ && progressAt() >= nextReport_) reportProgress();
     if (consumed_ && src_.offset() >= nextConsumed_) {
-      consumed_->before(src_.offset());
+      consumed_->before(std::min(src_.offset(), keepFrom_));
       nextConsumed_ = src_.offset() + (std::size_t{1} << 20);
     }
     if (t.code != 0)
       throw DxfError("line " + std::to_string(t.line) + ": expected group code 0, found " + std::to_string(t.code),
                      t.line);
-    r.type = trimmed(t.text);
-    r.key = upper(r.type);
+    // Into the record's own strings: no new ones per record.
+    std::string_view type = t.text;
+    while (!type.empty() && (type.front() == ' ' || type.front() == '\t')) type.remove_prefix(1);
+    while (!type.empty() && (type.back() == ' ' || type.back() == '\t' || type.back() == '\r')) type.remove_suffix(1);
+    r.type.assign(type);
+    r.key.assign(type);
+    for (char& c : r.key)
+      if (c >= 'a' && c <= 'z') c -= 32;
     r.line = t.line;
     r.tags.clear();
     // Tags are read straight into the record; the next record's code 0 is given back.
@@ -146,7 +189,12 @@ class Reader {
       }
     } else if (name == "ENTITIES") {
       // Sized up front: growing a list of a million entities would briefly hold it twice.
-      loose_.reserve(src_.countRecordsUntil("ENDSEC", {"VERTEX", "SEQEND", "ATTRIB"}));
+      const std::initializer_list<std::string_view> kOwned{"VERTEX", "SEQEND", "ATTRIB"};
+      if (!src_.binary() && !pending_ && src_.size() - src_.offset() >= gTwoThreadsFrom.load()) {
+        if (entitiesInTwo(kOwned)) return;
+      } else {
+        loose_.reserve(src_.countRecordsUntil("ENDSEC", kOwned));
+      }
       while (nextIn(r, name)) {
         Entity e;
         if (entity(r, e, name)) loose_.push_back(std::move(e));
@@ -163,6 +211,192 @@ class Reader {
       while (nextIn(r, name)) {
       }
     }
+  }
+
+  // Reads a large ENTITIES section in two halves at once: this thread the first, a second
+  // reader from the split on. Both first count the records of their half of the rest of the
+  // file, which sizes the list and places the split in the middle of the section. The second
+  // half is taken only when this reader arrives at the split as a record of its own and the
+  // other read to ENDSEC without fault; otherwise the section is read on from where this
+  // reader is, as if alone. False: read on (the list is sized).
+  bool entitiesInTwo(std::initializer_list<std::string_view> owned) {
+    const std::string_view data = src_.data();
+    const std::size_t from = src_.offset();
+    const Tag* first = src_.peek();
+    if (!first) return false;
+    const std::string_view firstType = scan::trimmed(first->text);
+    if (firstType == "ENDSEC") return false;
+    const std::size_t firstCount = std::find(owned.begin(), owned.end(), firstType) == owned.end() ? 1 : 0;
+    const std::size_t half = scan::recordAfter(data, from + (data.size() - from) / 2, owned);
+    if (!half) {
+      loose_.reserve(src_.countRecordsUntil("ENDSEC", owned));
+      return false;
+    }
+    // The second thread counts from `half` while this one counts up to it; then it waits to be
+    // told where to read from (or nothing: no split).
+    struct Go {
+      std::size_t at = 0;
+      int line = 0;
+      std::span<Entity> slots;
+    };
+    scan::Records theirs;
+    std::promise<void> counted;
+    std::promise<Go> go;
+    std::future<Go> goFuture = go.get_future();
+    std::size_t filled = 0;
+    std::atomic<std::size_t> at{half};
+    std::atomic<bool> stop{false};
+    std::promise<bool> result;
+    std::future<bool> done = result.get_future();
+    std::optional<Reader> second;
+    std::optional<ConsumedFrom> passed;
+    TagSource::Split split;
+    std::thread worker([&] {
+      try {
+        theirs = scan::records(data, half, 0, "ENDSEC", owned, std::string_view::npos);
+      } catch (...) {
+        theirs = {};  // no end found: no split
+      }
+      counted.set_value();
+      Go g = goFuture.get();
+      if (g.at == 0) {
+        result.set_value(false);
+        return;
+      }
+      bool ok = false;
+      try {
+        second.emplace(*this, g.at, g.line);
+        if (consumed_) second->consumed_ = &passed.emplace(*consumed_, g.at);
+        ok = second->entitiesInto(g.slots, filled, at, stop);
+      } catch (...) {
+      }
+      result.set_value(ok);
+    });
+    bool told = false, joined = false;
+    auto join = [&] {
+      if (joined) return;
+      stop = true;
+      if (!told) go.set_value({});
+      told = true;
+      worker.join();
+      joined = true;
+      keepFrom_ = std::string_view::npos;
+      aheadAt_ = nullptr;
+    };
+    // Reading on alone after the other reader gave pages back: they are brought back first.
+    auto alone = [&] {
+      join();
+      if (passed) passed->restore(split.at, passed->to());
+    };
+    struct Guard {
+      decltype(join)& f;
+      ~Guard() { f(); }
+    } guard{join};
+    scan::Records ours = scan::records(data, from, src_.position(), "ENDSEC", owned, half);
+    ours.count += firstCount;
+    for (auto& m : ours.marks) m.before += firstCount;
+    counted.get_future().wait();
+    // Marks from both counts, and where the section ends.
+    std::size_t total = ours.count, endAt = ours.endAt;
+    if (!endAt && ours.stoppedAt == half) {
+      total += theirs.count;
+      endAt = theirs.endAt;
+      for (const auto& m : theirs.marks) ours.marks.push_back({m.at, m.before + ours.count, m.line + ours.line});
+    } else if (!endAt) {  // the counts do not meet: count again, alone
+      join();
+      loose_.reserve(src_.countRecordsUntil("ENDSEC", owned));
+      return false;
+    }
+    // This thread also read the file and sorts out the entities afterwards: the other takes
+    // somewhat more than half.
+    const std::size_t middle = from + (endAt - from) / 7 * 3;
+    auto m = std::lower_bound(ours.marks.begin(), ours.marks.end(), middle,
+                              [](const scan::Mark& k, std::size_t at) { return k.at < at; });
+    if (!endAt || m == ours.marks.end() || m->at >= endAt) {
+      join();
+      loose_.reserve(total);
+      return false;
+    }
+    split.at = m->at;
+    split.line = m->line;
+    split.before = m->before;
+    split.after = total - m->before;
+    const std::size_t base = loose_.size();  // entities of an earlier ENTITIES section
+    loose_.resize(base + split.before + split.after);
+    std::size_t mine = base;
+    keepFrom_ = split.at;  // the other reader still needs those pages
+    at = split.at;
+    aheadAt_ = &at;
+    aheadFrom_ = split.at;
+    go.set_value({split.at, split.line, std::span<Entity>(loose_.data() + base + split.before, split.after)});
+    told = true;
+    Record r;
+    while (true) {
+      const Tag* peeked = pending_ ? nullptr : src_.peek();
+      const int line = pending_ ? pending_->line : peeked ? peeked->line : 0;
+      if (line == split.line) break;
+      if (line == 0 || line > split.line) {  // the split is not where a record starts
+        alone();
+        loose_.resize(mine);
+        return false;
+      }
+      if (!nextIn(r, "ENTITIES")) {
+        alone();
+        loose_.resize(mine);
+        return true;
+      }
+      if (mine == base + split.before) {  // more than counted
+        Entity e;
+        if (!entity(r, e, "ENTITIES")) continue;
+        alone();
+        loose_.resize(mine);
+        loose_.push_back(std::move(e));
+        return false;
+      }
+      // Read in place: a slot is a fresh entity, untouched when the record is not one.
+      if (entity(r, loose_[mine], "ENTITIES")) ++mine;
+    }
+    // At the split: wait for the other half, telling how far both have got.
+    while (done.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+      if (progress_ && *progress_ && progressAt() >= nextReport_) reportProgress();
+    const bool ok = done.get();
+    if (!ok) {
+      alone();
+      loose_.resize(mine);
+      return false;
+    }
+    if (progress_ && *progress_) reportProgress();  // up to where the other reader ended
+    join();
+    loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before + filled), loose_.end());
+    loose_.erase(loose_.begin() + static_cast<std::ptrdiff_t>(mine),
+                 loose_.begin() + static_cast<std::ptrdiff_t>(base + split.before));
+    for (const auto& [what, n] : second->doc_.unsupported) doc_.unsupported[what] += n;
+    src_ = std::move(second->src_);
+    pending_.reset();
+    ++gReadInTwo;
+    return true;
+  }
+
+  // The second reader: entities into `slots` up to ENDSEC. False, keeping nothing, on what the
+  // first reader must meet for itself: an error, the end of the data, more entities than
+  // counted, or being stopped.
+  bool entitiesInto(std::span<Entity> slots, std::size_t& filled, std::atomic<std::size_t>& at,
+                    const std::atomic<bool>& stop) {
+    try {
+      Record r;
+      while (!stop.load(std::memory_order_relaxed)) {
+        if (!next(r) || r.key == "EOF") return false;
+        if (r.key == "ENDSEC") return true;
+        if (filled < slots.size()) {
+          if (entity(r, slots[filled], "ENTITIES")) ++filled;
+        } else if (Entity e; entity(r, e, "ENTITIES")) {
+          return false;
+        }
+        at.store(src_.offset(), std::memory_order_relaxed);
+      }
+    } catch (...) {
+    }
+    return false;
   }
 
   void header(Record& head) {
@@ -433,19 +667,31 @@ class Reader {
     doc_.assignHandles();
   }
 
+  // Bytes read, with those of a second reader ahead.
+  std::size_t progressAt() const {
+    std::size_t n = src_.offset();
+    if (aheadAt_) n += aheadAt_->load(std::memory_order_relaxed) - aheadFrom_;
+    return std::min(n, src_.size());
+  }
+
   void reportProgress() {
     const std::size_t total = src_.size() ? src_.size() : 1;
-    const int percent = static_cast<int>(src_.offset() * 100 / total);
+    const int percent = static_cast<int>(progressAt() * 100 / total);
     nextReport_ = ((static_cast<std::size_t>(percent) + 1) * total + 99) / 100;
     if (percent <= lastPercent_) return;
+    // With a second reader the count can leap while this one waits: each step is still told.
+    const int from = aheadAt_ && lastPercent_ >= 0 ? lastPercent_ + 1 : percent;
     lastPercent_ = percent;
-    (*progress_)(percent);
+    for (int p = from; p <= percent; ++p) (*progress_)(p);
   }
 
   TagSource src_;
   const ReadProgress* progress_ = nullptr;
   Consumed* consumed_ = nullptr;
   std::size_t nextConsumed_ = 0;
+  std::size_t keepFrom_ = std::string_view::npos;  // pages from here on are not to be given back
+  const std::atomic<std::size_t>* aheadAt_ = nullptr;
+  std::size_t aheadFrom_ = 0;
   std::size_t nextReport_ = 0;
   int lastPercent_ = -1;
   Document doc_;
@@ -469,6 +715,9 @@ bool isDwg(std::string_view data, std::string* magic) {
   return true;
 }
 
+void setDxfTwoThreadSize(std::size_t bytes) { gTwoThreadsFrom = bytes; }
+std::size_t dxfSectionsReadInTwo() { return gReadInTwo.load(); }
+
 Document readDxf(std::string_view data, const ReadProgress& progress) {
   if (std::string m; isDwg(data, &m))
     throw DxfError("this is a DWG drawing (" + m + "), not a DXF file", 0);
@@ -483,7 +732,7 @@ namespace {
 // becomes. (Read, not mapped: a file cut short by someone else cannot fault the reader.)
 class FileBytes : public Consumed {
  public:
-  explicit FileBytes(std::size_t size) : size_(size) {
+  FileBytes(std::size_t size, std::filesystem::path path) : size_(size), path_(std::move(path)) {
 #ifdef KELVARO_PAGED_FILE
     if (size_ >= kPagedFrom) {
       void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -516,10 +765,29 @@ class FileBytes : public Consumed {
     (void)offset;
 #endif
   }
+  // Pages wholly inside [from, to); nothing shared is touched, so any thread may call it.
+  void between(std::size_t from, std::size_t to) override {
+#ifdef KELVARO_PAGED_FILE
+    if (!page_) return;
+    std::size_t start = (from + page_ - 1) / page_ * page_, end = std::min(to, size_) / page_ * page_;
+    if (end > start) madvise(data_ + start, end - start, MADV_DONTNEED);
+#else
+    (void)from, (void)to;
+#endif
+  }
+  void restore(std::size_t from, std::size_t to) override {
+    if (!page_ || to <= from) return;
+    to = std::min(to, size_);
+    std::ifstream f(path_, std::ios::binary);
+    f.seekg(static_cast<std::streamoff>(from));
+    f.read(data_ + from, static_cast<std::streamsize>(to - from));
+    if (!f || static_cast<std::size_t>(f.gcount()) != to - from) throw DxfError("cannot read " + path_.string(), 0);
+  }
 
  private:
   static constexpr std::size_t kPagedFrom = std::size_t{4} << 20;
   std::size_t size_ = 0, page_ = 0, released_ = 0;
+  std::filesystem::path path_;
   char* data_ = nullptr;
   std::string heap_;
 };
@@ -532,7 +800,7 @@ Document readDxfFile(const std::filesystem::path& path, const ReadProgress& prog
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
   if (ec) throw DxfError("cannot read " + path.string() + ": " + ec.message(), 0);
-  FileBytes bytes(static_cast<std::size_t>(size));
+  FileBytes bytes(static_cast<std::size_t>(size), path);
   f.read(bytes.data(), static_cast<std::streamsize>(size));
   if (f.bad() || static_cast<std::uintmax_t>(f.gcount()) != size) throw DxfError("cannot read " + path.string(), 0);
   std::string_view data = bytes.view();

@@ -1,5 +1,7 @@
 #include "cadkit/dxf_tags.h"
 
+#include "cadkit/dxf_scan.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -50,8 +52,7 @@ bool TagSource::getLine(std::string_view& out) {
   const std::size_t size = data_.size();
   if (pos_ >= size) return false;
   const char* d = data_.data();
-  const void* nl = std::memchr(d + pos_, '\n', size - pos_);
-  std::size_t e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - d) : size;
+  const std::size_t e = scan::lineEnd(d, pos_, size);
   std::size_t len = e - pos_;
   if (len && d[e - 1] == '\r') --len;
   out = std::string_view(d + pos_, len);
@@ -165,27 +166,31 @@ std::size_t TagSource::countRecordsUntil(std::string_view end, std::initializer_
     }
     return n;
   }
-  while (p < size) {
-    // Code lines are short: scanned by hand for a lone 0 between blanks.
-    std::size_t c = p;
-    while (c < size && (d[c] == ' ' || d[c] == '\t')) ++c;
-    bool zero = c < size && d[c] == '0';
-    if (zero) ++c;
-    while (c < size && (d[c] == ' ' || d[c] == '\t' || d[c] == '\r')) ++c;
-    zero = zero && (c == size || d[c] == '\n');
-    while (c < size && d[c] != '\n') ++c;
-    p = c + 1;
-    if (p >= size) break;
-    const void* nl = std::memchr(d + p, '\n', size - p);
-    std::size_t e = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - d) : size;
-    if (zero) {
-      std::string_view v = trim(std::string_view(d + p, e - p));
-      if (v == end) break;
-      if (std::find(skip.begin(), skip.end(), v) == skip.end()) ++n;
-    }
-    p = e + 1;
+  const Split s = splitRecordsUntil(end, skip);
+  return s.before + s.after;
+}
+
+TagSource::Split TagSource::splitRecordsUntil(std::string_view end,
+                                              std::initializer_list<std::string_view> skip) const {
+  Split s;
+  std::size_t first = 0;
+  if (hasPeek_ && peeked_.code == 0) {  // the tag given back starts the first record
+    std::string_view v = trim(peeked_.text);
+    if (v == end) return s;
+    if (std::find(skip.begin(), skip.end(), v) == skip.end()) first = 1;
   }
-  return n;
+  const scan::Records r = scan::records(data_, pos_, line_, end, skip, std::string_view::npos);
+  s.before = first + r.count;
+  if (!r.endAt) return s;
+  const std::size_t middle = pos_ + (r.endAt - pos_) / 2;
+  auto m = std::lower_bound(r.marks.begin(), r.marks.end(), middle,
+                            [](const scan::Mark& k, std::size_t at) { return k.at < at; });
+  if (m == r.marks.end()) return s;
+  s.at = m->at;
+  s.line = m->line;
+  s.before = first + m->before;
+  s.after = r.count - m->before;
+  return s;
 }
 
 bool TagSource::readBinary(Tag& t) {

@@ -22,6 +22,8 @@ inline constexpr std::string_view kBinarySentinel{"AutoCAD Binary DXF\r\n\x1a\0"
 class TagSource {
  public:
   explicit TagSource(std::string_view data);
+  // ASCII tags from `from`, the start of a code line that is line `line` + 1 of the data.
+  TagSource(std::string_view data, std::size_t from, int line) : data_(data), pos_(from), line_(line) {}
   bool binary() const { return binary_; }
   // Next tag, or false at the end of the data. Throws DxfError on malformed input.
   bool next(Tag& t);
@@ -35,6 +37,15 @@ class TagSource {
   // How many records (group code 0), other than those of type `skip`, follow before one of
   // type `end`; for reserving storage.
   std::size_t countRecordsUntil(std::string_view end, std::initializer_list<std::string_view> skip = {}) const;
+  // As countRecordsUntil (ASCII only), and also finds a record near the middle of the bytes
+  // before `end` whose type is a name not in `skip`: where a second reader may start.
+  struct Split {
+    std::size_t before = 0, after = 0;  // records before the split and from it
+    std::size_t at = 0;                 // offset of the split's code line; 0 when none or no end
+    int line = 0;                       // its line number
+  };
+  Split splitRecordsUntil(std::string_view end, std::initializer_list<std::string_view> skip) const;
+  std::string_view data() const { return data_; }
   int position() const { return binary_ ? static_cast<int>(pos_) : line_; }
   // Bytes taken so far and in all, for progress reports.
   std::size_t offset() const { return pos_; }
