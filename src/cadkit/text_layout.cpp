@@ -105,11 +105,11 @@ class Emitter {
   // A glyph at local (u, v) of the frame, scaled by height h and width factor w, slanted by
   // the tangent of the oblique angle.
   void glyph(const Glyph& g, const Frame2& f, double u, double v, double h, double w, double slant) {
-    for (const auto& stroke : g.strokes) {
-      buf_.clear();
-      for (const Vec2& p : stroke) buf_.push_back(f.map(u + (p.x * w + p.y * slant) * h, v + p.y * h));
-      if (buf_.size() >= 2) out_.stroke(buf_.data(), buf_.size());
-    }
+    // (u + (x w + y slant) h, v + y h) through the frame, as one map of the glyph's points.
+    const double a = w * h, b = slant * h;
+    const double m[6] = {f.ax.x * a, f.ax.x * b + f.ay.x * h, f.origin.x + f.ax.x * u + f.ay.x * v,
+                         f.ax.y * a, f.ax.y * b + f.ay.y * h, f.origin.y + f.ax.y * u + f.ay.y * v};
+    out_.glyph(g, m);
   }
   void line(const Frame2& f, double u0, double v0, double u1, double v1) {
     const Vec2 p[2] = {f.map(u0, v0), f.map(u1, v1)};
@@ -122,9 +122,23 @@ class Emitter {
 
  private:
   TextOut& out_;
-  // One buffer for every stroke of the thread: layout allocates nothing per glyph.
-  static inline thread_local std::vector<Vec2> buf_;
 };
+
+// One buffer for every stroke of the thread: layout allocates nothing per glyph.
+thread_local std::vector<Vec2> glyphBuffer;
+
+}  // namespace
+
+void TextOut::glyph(const Glyph& g, const double (&m)[6]) {
+  for (const auto& stroke : g.strokes) {
+    if (stroke.size() < 2) continue;
+    glyphBuffer.clear();
+    for (const Vec2& p : stroke) glyphBuffer.push_back({m[0] * p.x + m[1] * p.y + m[2], m[3] * p.x + m[4] * p.y + m[5]});
+    this->stroke(glyphBuffer.data(), glyphBuffer.size());
+  }
+}
+
+namespace {
 
 double textWidth(const Fonts& f, std::string_view s) {
   double w = 0;

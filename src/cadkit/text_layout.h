@@ -25,6 +25,9 @@ class TextOut {
  public:
   virtual ~TextOut() = default;
   virtual void stroke(const Vec2* pts, std::size_t n) = 0;  // open polyline, object coordinates
+  // A glyph's strokes mapped by x' = m[0] x + m[1] y + m[2], y' = m[3] x + m[4] y + m[5] into
+  // object coordinates; by default each mapped stroke of two points or more goes to stroke().
+  virtual void glyph(const Glyph& g, const double (&m)[6]);
   // Asked once per run whose font is TrueType; false makes layout use stroke glyphs instead.
   virtual bool acceptsTtf(const std::string& fontFile, const std::string& family) { return false; }
   virtual void ttf(const TextTtfRun& run) {}

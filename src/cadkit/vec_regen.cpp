@@ -612,17 +612,15 @@ bool Walk::append(const Vec3* p, std::size_t n, std::size_t& first, bool& flat) 
   return true;
 }
 
-void Walk::flatPolyline(const Vec2* p, std::size_t n, const Affine& m, double z, const Attr& a) {
+void Walk::flatPolyline(const Vec2* p, std::size_t n, const double (&m)[6], const Attr& a) {
   if (n == 0) return;
   thread_local std::vector<Vec2> mapped;
   if (mapped.size() < n) mapped.resize(n + 64);
   Vec3 lo = out_->lo, hi = out_->hi;
   double bad = 0;
-  const double(*r)[4] = m.m;
   for (std::size_t i = 0; i < n; ++i) {
-    // The terms in the order Affine::apply adds them, so the points are the ones it gives.
-    const double x = r[0][0] * p[i].x + r[0][1] * p[i].y + r[0][2] * z + r[0][3];
-    const double y = r[1][0] * p[i].x + r[1][1] * p[i].y + r[1][2] * z + r[1][3];
+    const double x = m[0] * p[i].x + m[1] * p[i].y + m[2];
+    const double y = m[3] * p[i].x + m[4] * p[i].y + m[5];
     bad += (x - x) + (y - y);
     lo.x = x < lo.x ? x : lo.x, hi.x = x > hi.x ? x : hi.x;
     lo.y = y < lo.y ? y : lo.y, hi.y = y > hi.y ? y : hi.y;

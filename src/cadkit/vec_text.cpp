@@ -14,9 +14,21 @@ class Collect : public TextOut {
     base_.linetype = cur_.linetype = -1;
     // Text lying in the plane of the drawing (nearly all of it) maps to flat points directly.
     flat_ = m_.m[2][0] == 0 && m_.m[2][1] == 0 && m_.m[2][2] * z_ + m_.m[2][3] == 0;
+    const double(*r)[4] = m_.m;
+    plane_[0] = r[0][0], plane_[1] = r[0][1], plane_[2] = r[0][2] * z_ + r[0][3];
+    plane_[3] = r[1][0], plane_[4] = r[1][1], plane_[5] = r[1][2] * z_ + r[1][3];
+  }
+  void glyph(const Glyph& g, const double (&t)[6]) override {
+    if (!flat_) return TextOut::glyph(g, t);
+    // The glyph's map and the text's plane as one map, so each point is mapped once.
+    const double* c = plane_;
+    const double m[6] = {c[0] * t[0] + c[1] * t[3], c[0] * t[1] + c[1] * t[4], c[0] * t[2] + c[1] * t[5] + c[2],
+                         c[3] * t[0] + c[4] * t[3], c[3] * t[1] + c[4] * t[4], c[3] * t[2] + c[4] * t[5] + c[5]};
+    for (const auto& s : g.strokes)
+      if (s.size() >= 2) w_.flatPolyline(s.data(), s.size(), m, cur_);
   }
   void stroke(const Vec2* p, std::size_t n) override {
-    if (flat_ && n >= 2) return w_.flatPolyline(p, n, m_, z_, cur_);
+    if (flat_ && n >= 2) return w_.flatPolyline(p, n, plane_, cur_);
     auto& pts = w_.s2;
     pts.clear();
     for (std::size_t i = 0; i < n; ++i) pts.push_back(m_.apply({p[i].x, p[i].y, z_}));
@@ -65,6 +77,7 @@ class Collect : public TextOut {
   Affine m_;
   double z_;
   bool flat_ = false;
+  double plane_[6] = {1, 0, 0, 0, 1, 0};  // the text's plane to world x and y, when flat
   Attr base_, cur_;
 };
 

@@ -95,10 +95,10 @@ class Walk {
   void polyline(const Vec3* p, std::size_t n, const Attr& a, const std::uint32_t* runs = nullptr,
                 std::size_t nruns = 0);
   void polygon(const Vec3* p, std::size_t n, const Attr& a);
-  // A solid polyline of points in a plane that `m` (at height z) takes to z = 0, as text
-  // strokes mostly are: mapped straight into the flat points, the same as polyline() keeps
-  // them. `m.m[2]` must be zero but for what z gives (the caller checks).
-  void flatPolyline(const Vec2* p, std::size_t n, const Affine& m, double z, const Attr& a);
+  // A solid polyline of points in a plane the map takes to z = 0, as text strokes mostly are:
+  // mapped by x' = m[0] x + m[1] y + m[2], y' = m[3] x + m[4] y + m[5] straight into the flat
+  // points, kept as polyline() keeps them.
+  void flatPolyline(const Vec2* p, std::size_t n, const double (&m)[6], const Attr& a);
   void rings(const Vec3* p, const int* counts, int nrings, const Attr& a);
   void point(Vec3 p, const Attr& a);
   void infinite(Vec3 p, Vec3 dir, bool ray, const Attr& a);
