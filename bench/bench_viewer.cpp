@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -13,6 +12,7 @@
 
 #include "cadkit/dxf_io.h"
 #include "viewer/DrawDrawing.h"
+#include "viewer/PngFile.h"
 #include "viewer/TDraftel.h"
 
 namespace {
@@ -119,11 +119,7 @@ void openAndRender(benchmark::State& state, const QString& file) {
     QPainter p(&image);
     viewer::DrawSessionDrawing(session, sink, p, {});
   }
-  QByteArray png;
-  QBuffer buf(&png);
-  buf.open(QIODevice::WriteOnly);
-  image.save(&buf, "PNG");
-  benchmark::DoNotOptimize(png.size());
+  benchmark::DoNotOptimize(viewer::EncodePng(image).size());
 }
 
 void BM_OpenAndRenderMixed200k(benchmark::State& state) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -79,6 +80,13 @@ static std::map<std::string, Command>& table() {
 
 void registerCommand(Command cmd) { table()[cmd.name] = std::move(cmd); }
 const std::map<std::string, Command>& commands() { return table(); }
+
+void exitNow(int status) {
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
 
 void writeFileAtomically(const std::string& path, const std::string& bytes) {
   namespace fs = std::filesystem;

@@ -69,6 +69,10 @@ void emit(const Args& args, Io& io, const std::string& text);
 // Writes bytes to `path` through a temporary file in the same folder; FileError on failure.
 void writeFileAtomically(const std::string& path, const std::string& bytes);
 
+// Ends the program with `status` once everything it printed is out, without taking apart what
+// it built: a command that has finished with a large drawing leaves freeing it to the system.
+[[noreturn]] void exitNow(int status);
+
 }  // namespace kelvaro::cli
 
 #define KELVARO_CLI_CAT2(a, b) a##b
