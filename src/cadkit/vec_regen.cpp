@@ -802,6 +802,23 @@ namespace {
 
 std::size_t g_parallelFrom = 8192;
 
+// The state a walk of part k fills: the drawing's own for the first (its layer list), a copy
+// of its view for the others.
+DrawingState& partState(DrawingState& st, DrawingState& scratch, unsigned k) {
+  if (k == 0) return st;
+  scratch.view = st.view;
+  scratch.win = st.win;
+  scratch.xf = st.xf;
+  return scratch;
+}
+
+// What another part's walk found that the drawing's state keeps: bounds and what it asked.
+void mergePart(DrawingState& st, const DrawingState& part, const DisplayList& walked) {
+  if (walked.lo.x <= walked.hi.x) st.space.grow(walked.lo), st.space.grow(walked.hi);
+  st.ttfAsked = st.ttfAsked || part.ttfAsked;
+  st.pointViewHeight = std::max(st.pointViewHeight, part.pointViewHeight);
+}
+
 // Model space walked for its bounds alone on every core: bounds do not depend on the order
 // the entities are walked in, so chunks of the space are handed out to whichever walk is free.
 // False when the space is too small to be worth it (the caller walks it alone).
@@ -824,13 +841,7 @@ bool parallelBounds(const Document& doc, DrawingState& st, const Block& model, b
   Vec3 innerLo{1e300, 1e300, 1e300}, innerHi{-1e300, -1e300, -1e300};
   auto work = [&](unsigned k) {
     Part& part = parts[k];
-    // The first walk fills the drawing's own state (its layer list); the others a copy.
-    DrawingState& own = k == 0 ? st : part.scratch;
-    if (k != 0) {
-      own.view = st.view;
-      own.win = st.win;
-      own.xf = st.xf;
-    }
+    DrawingState& own = partState(st, part.scratch, k);
     bool counted = false;
     try {
       Walk w(doc, own, nullptr);
@@ -877,12 +888,7 @@ bool parallelBounds(const Document& doc, DrawingState& st, const Block& model, b
   for (auto& t : helpers) t.join();
   for (const Part& p : parts)
     if (p.error) std::rethrow_exception(p.error);
-  for (unsigned k = 1; k < started; ++k) {
-    const DisplayList& l = parts[k].scratch.space;
-    if (l.lo.x <= l.hi.x) st.space.grow(l.lo), st.space.grow(l.hi);
-    st.ttfAsked = st.ttfAsked || parts[k].scratch.ttfAsked;
-    st.pointViewHeight = std::max(st.pointViewHeight, parts[k].scratch.pointViewHeight);
-  }
+  for (unsigned k = 1; k < started; ++k) mergePart(st, parts[k].scratch, parts[k].scratch.space);
   full = false;
   for (const Part& p : parts) full = full || p.full;
   return true;
@@ -906,12 +912,7 @@ bool parallelKept(const Document& doc, DrawingState& st, DrawSink* sink, const B
   st.spaceMore.resize(cores - 1);
   auto work = [&](unsigned k) {
     Part& part = parts[k];
-    DrawingState& own = k == 0 ? st : part.scratch;
-    if (k != 0) {
-      own.view = st.view;
-      own.win = st.win;
-      own.xf = st.xf;
-    }
+    DrawingState& own = partState(st, part.scratch, k);
     try {
       Walk w(doc, own, part.side.get());
       w.limitVisits(Walk::maxVisits / cores);
@@ -941,11 +942,7 @@ bool parallelKept(const Document& doc, DrawingState& st, DrawSink* sink, const B
   for (unsigned k = 0; k < cores; ++k) {
     full = full || parts[k].full;
     cancelled = cancelled || parts[k].cancelled;
-    if (k == 0) continue;
-    const DisplayList& l = st.spaceMore[k - 1];
-    if (l.lo.x <= l.hi.x) st.space.grow(l.lo), st.space.grow(l.hi);
-    st.ttfAsked = st.ttfAsked || parts[k].scratch.ttfAsked;
-    st.pointViewHeight = std::max(st.pointViewHeight, parts[k].scratch.pointViewHeight);
+    if (k != 0) mergePart(st, parts[k].scratch, st.spaceMore[k - 1]);
   }
   // Warnings of the walks reach the sink from this thread, in the order of the parts.
   if (sink)

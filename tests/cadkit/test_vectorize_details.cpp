@@ -361,21 +361,7 @@ TEST_F(VecDetails, MultilineCapsInnerArcsSuppressionClosureAndBrokenData) {
 }
 
 // An image definition and an image of it at `at`, 20 × 10 units.
-void image(Document& doc, const std::string& file, Vec3 at) {
-  Object def;
-  def.frame.handle = doc.newHandle();
-  ImageDef id;
-  id.fileName = file;
-  def.data = id;
-  doc.objects.push_back(def);
-  Image im;
-  im.insert = at;
-  im.u = {0.1, 0, 0};
-  im.v = {0, 0.1, 0};
-  im.size = {200, 100};
-  im.imageDef = def.frame.handle;
-  doc.modelSpace().entities.push_back(makeEntity(im));
-}
+void image(Document& doc, const std::string& file, Vec3 at) { test::addImage(doc, file, at); }
 
 class StoppingSink : public RecordingSink {
  public:

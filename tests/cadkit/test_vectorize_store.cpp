@@ -194,21 +194,7 @@ class VecThreads : public VecStream {
     vec::setParallelFrom(8192);
     vec::setRegenLimits(16'000'000, 50'000'000);
   }
-  void addImage(const char* name, Vec3 at) {
-    Object def;
-    def.frame.handle = doc.newHandle();
-    ImageDef id;
-    id.fileName = name;
-    def.data = id;
-    doc.objects.push_back(def);
-    Image im;
-    im.insert = at;
-    im.u = {0.1, 0, 0};
-    im.v = {0, 0.1, 0};
-    im.size = {20, 10};
-    im.imageDef = def.frame.handle;
-    add(im);
-  }
+  void addImage(const char* name, Vec3 at) { kelvaro::cad::test::addImage(doc, name, at, {20, 10}); }
 };
 
 TEST_F(VecThreads, ThreadedWalksGiveWhatOneThreadGives) {

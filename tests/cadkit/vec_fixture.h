@@ -71,6 +71,23 @@ class VecTest : public testing::Test {
   std::vector<const Call*> lines() const { return sink.of(Call::Polyline); }
 };
 
+// An image definition naming `file` and an image of it at `at`, `size` pixels at 0.1 units each.
+inline void addImage(Document& doc, const std::string& file, Vec3 at, Vec2 size = {200, 100}) {
+  Object def;
+  def.frame.handle = doc.newHandle();
+  ImageDef id;
+  id.fileName = file;
+  def.data = id;
+  doc.objects.push_back(def);
+  Image im;
+  im.insert = at;
+  im.u = {0.1, 0, 0};
+  im.v = {0, 0.1, 0};
+  im.size = size;
+  im.imageDef = def.frame.handle;
+  doc.modelSpace().entities.push_back(makeEntity(im));
+}
+
 inline Line lineEnt(Vec3 a, Vec3 b) {
   Line l;
   l.start = a;
