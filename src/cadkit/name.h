@@ -39,7 +39,7 @@ class Name {
   Name& operator=(const std::string& s) { return *this = std::string_view(s); }
   Name& operator=(const char* s) { return *this = std::string_view(s); }
 
-  const std::string& str() const noexcept { return p_ ? *ptr() : kEmptyText; }
+  const std::string& str() const noexcept { return p_ ? *ptr() : emptyText(); }
   std::string_view view() const noexcept { return str(); }
   operator const std::string&() const noexcept { return str(); }
   operator std::string_view() const noexcept { return str(); }
@@ -64,7 +64,12 @@ class Name {
  private:
   // A std::string of the pool, or with the low bit set one this Name owns.
   static std::uintptr_t make(std::string_view s, bool own = false);
-  static inline constinit const std::string kEmptyText{};
+  // Made on first use, so that names in other files' statics can use it (not every compiler
+  // can make a std::string at compile time).
+  static const std::string& emptyText() noexcept {
+    static const std::string empty;
+    return empty;
+  }
   bool owned() const noexcept { return (p_ & 1u) != 0; }
   const std::string* ptr() const noexcept { return reinterpret_cast<const std::string*>(p_ & ~std::uintptr_t{1}); }
   void release() noexcept {
