@@ -205,6 +205,14 @@ class SharedSink final : public DrawSink {
   std::map<std::string, bool> ttf_;
 };
 
+// Walks of model space on several threads (vec_parallel.cpp); false when the space is too
+// small to be worth it, and the caller walks it alone.
+// Bounds alone on every core (no sink), exactly those of one walk.
+bool parallelBounds(const Document& doc, DrawingState& st, const Block& model, bool& full);
+// Kept lists in one part per core: `st.space` and then `st.spaceMore`, drawn in order.
+bool parallelKept(const Document& doc, DrawingState& st, DrawSink* sink, const Block& model, bool& full,
+                  bool& cancelled);
+
 // Entity handlers (vec_entities.cpp, vec_fill.cpp, vec_text.cpp).
 void drawEntity(Walk& w, const Entity& e, const Affine& m, const Attr& a, bool inBlock);
 void drawHatch(Walk& w, const Hatch& h, const Affine& m, const Attr& a);
